@@ -1,0 +1,32 @@
+#pragma once
+// The operating-system services the quiz and the record call. The windows
+// hand the logic a SystemPlatform; tests hand it a recording fake.
+#include <string>
+
+namespace pelmora {
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // One value of an INI file, in UTF-8; "" where the file, the section or
+    // the key is missing. Cut to 1023 bytes of the file's CP932 text.
+    virtual std::string readProfile(const std::string& section, const std::string& key,
+                                    const std::string& path) = 0;
+    // Replaces one key's line (or adds it); false when the file could not be written.
+    virtual bool writeProfile(const std::string& section, const std::string& key,
+                              const std::string& value, const std::string& path) = 0;
+    // Plays a WAV file and returns once its last sample has sounded; a file
+    // that cannot be played sounds the alert instead.
+    virtual void playSound(const std::string& path) = 0;
+    // Absolute pointer move, in screen pixels.
+    virtual void placePointer(int x, int y) = 0;
+    virtual void beep() = 0;
+    virtual void seedRandom() = 0;
+    // 0 <= r < 1.
+    virtual float random() = 0;
+    // Folder of the running program, without a trailing "/".
+    virtual std::string programFolder() = 0;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs a command inside a private, headless desktop session: a virtual X
+# display and a PulseAudio server whose only sink is a null sink named
+# "null". Both are stopped afterwards, whatever the command's outcome.
+# With the display, the command sees DISPLAY, PULSE_SERVER and
+# PELMORA_NULL_MONITOR (the sink's monitor source, for recording what played).
+set -euo pipefail
+run_dir=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-session.XXXXXX")
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$run_dir"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export XDG_RUNTIME_DIR=$run_dir
+chmod 700 "$run_dir"
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$run_dir/display" ] && break; sleep 0.05; done
+[ -s "$run_dir/display" ] || { echo "session: Xvfb did not start" >&2; cat "$run_dir/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(cat "$run_dir/display")"
+
+mkdir -p "$run_dir/pulse" "$run_dir/home"
+printf 'autospawn = no\n' >"$run_dir/client.conf"
+export PULSE_CLIENTCONFIG=$run_dir/client.conf
+export PULSE_RUNTIME_PATH=$run_dir/pulse
+export PULSE_STATE_PATH=$run_dir/pulse
+export PULSE_SERVER=unix:$run_dir/pulse/native
+HOME=$run_dir/home pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    --disallow-exit --log-target=file:"$run_dir/pulse.log" \
+    -L "module-native-protocol-unix socket=$run_dir/pulse/native" \
+    -L "module-null-sink sink_name=null norewinds=1" 2>>"$run_dir/pulse.log" &
+pids+=($!)
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+pactl info >/dev/null 2>&1 || { echo "session: PulseAudio did not start" >&2; cat "$run_dir/pulse.log" >&2; exit 1; }
+pactl set-default-sink null
+export PELMORA_NULL_MONITOR=null.monitor
+
+"$@"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages of tools/packages.txt that are missing.
+# Safe to run again: with everything present it only checks.
+set -euo pipefail
+cd "$(dirname "$0")"
+mapfile -t wanted < <(grep -v -e '^#' -e '^$' packages.txt)
+missing=()
+for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "setup: need root or sudo to install packages" >&2; exit 1; }
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
