@@ -1,1 +1,77 @@
-// placeholder
+#include "quiz/number.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace pelmora {
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Like printf's "%.15G", but with "." whatever the locale says.
+std::string format15(double value) {
+    char buffer[40];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    std::string text(buffer, result.ptr);
+    for (char& c : text) if (c == 'e') c = 'E';
+    return text;
+}
+
+}  // namespace
+
+double parseNumber(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+    // Collect the part that forms a number; from_chars then reads it without
+    // regard to the locale.
+    std::string number;
+    bool anyDigit = false;
+    while (i < text.size() && isDigit(text[i])) { number += text[i++]; anyDigit = true; }
+    if (i < text.size() && text[i] == '.') {
+        number += text[i++];
+        while (i < text.size() && isDigit(text[i])) { number += text[i++]; anyDigit = true; }
+    }
+    if (!anyDigit) return 0.0;
+    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
+        if (j < text.size() && isDigit(text[j])) {
+            while (j < text.size() && isDigit(text[j])) exponent += text[j++];
+            number += exponent;
+        }
+    }
+
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    (void)end;
+    if (error == std::errc::result_out_of_range) {
+        // Too small rounds to 0; too large stays the largest finite value so
+        // that arithmetic and formatting never meet an infinity.
+        const bool large = number.find("e-") == std::string::npos;
+        value = large ? std::numeric_limits<double>::max() : 0.0;
+    }
+    return negative ? -value : value;
+}
+
+std::string formatNumber(double value) {
+    if (std::isnan(value)) return "0";
+    const double largest = std::numeric_limits<double>::max();
+    if (std::isinf(value)) value = value > 0 ? largest : -largest;
+    if (value == 0.0) return "0";  // also for -0
+
+    std::string text = format15(value);
+    // Near the largest double, rounding up to 15 digits would overflow on the
+    // way back: write the 15-digit text just inside the range instead.
+    if (std::isinf(parseNumber(text)) || std::fabs(parseNumber(text)) == largest) {
+        text = value > 0 ? "1.79769313486231E+308" : "-1.79769313486231E+308";
+    }
+    return text;
+}
+
+}  // namespace pelmora

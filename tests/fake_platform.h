@@ -1,0 +1,63 @@
+#pragma once
+// A platform that records what the logic asks of it, and a view of plain
+// fields that start with the main window's design captions.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "quiz/quiz_view.h"
+
+namespace pelmora::testing {
+
+struct FakePlatform : Platform {
+    std::vector<std::string> calls;  // "play <path>", "pointer 500,450", "beep", ...
+    std::vector<float> randoms;      // handed out in order, then 0
+    std::map<std::string, std::string> profile;  // "path|section|key" -> value
+    std::string folder = "/opt/pelmora";
+
+    std::string readProfile(const std::string& s, const std::string& k, const std::string& p) override {
+        calls.push_back("read " + k);
+        auto it = profile.find(p + "|" + s + "|" + k);
+        return it == profile.end() ? "" : it->second;
+    }
+    bool writeProfile(const std::string& s, const std::string& k, const std::string& v,
+                      const std::string& p) override {
+        calls.push_back("write " + k + "=" + v);
+        profile[p + "|" + s + "|" + k] = v;
+        return true;
+    }
+    void playSound(const std::string& path) override { calls.push_back("play " + path); }
+    void placePointer(int x, int y) override {
+        calls.push_back("pointer " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void beep() override { calls.push_back("beep"); }
+    void seedRandom() override { calls.push_back("seed"); }
+    float random() override {
+        if (randoms.empty()) return 0.0f;
+        float r = randoms.front();
+        randoms.erase(randoms.begin());
+        return r;
+    }
+    std::string programFolder() override { return folder; }
+};
+
+struct FakeView : QuizView {
+    std::map<Field, std::string> fields{
+        {Field::Message, "ここにもじをいれます！11文字まで一行に可能"},
+        {Field::Name, "ユーザー名"},
+        {Field::Score, "得点"},
+        {Field::Average, "平均点"},
+        {Field::CurrentNote, "音"},
+        {Field::QuestionOpen, "開始チェック"},
+        {Field::LastAnswer, "正解時"},
+        {Field::Launches, "起動回数"},
+    };
+    int level = 1;
+
+    std::string text(Field f) const override { return fields.at(f); }
+    void setText(Field f, const std::string& t) override { fields[f] = t; }
+    bool levelSelected(int l) const override { return l == level; }
+};
+
+}  // namespace pelmora::testing
