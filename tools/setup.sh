@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of tools/packages.txt that are missing.
-# Safe to run again: with everything present it only checks.
+# Installs the Debian packages of a list (tools/packages.txt unless another
+# is named) that are missing. Safe to run again: with everything present it
+# only checks.
 set -euo pipefail
-cd "$(dirname "$0")"
-mapfile -t wanted < <(grep -v -e '^#' -e '^$' packages.txt)
+list=$(realpath "${1:-$(dirname "$0")/packages.txt}")
+mapfile -t wanted < <(grep -v -e '^#' -e '^$' "$list")
 missing=()
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
