@@ -1,1 +1,220 @@
-// placeholder
+// The main window under a real X server, driven by real input from xdotool.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/system_platform.h"
+#include "ui/application.h"
+#include "ui/form1.h"
+#include "ui/keyboard.h"
+#include "ui/pictures.h"
+#include "ui/twips.h"
+
+namespace pelmora::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The real platform, with a program folder of the test's own.
+struct FolderPlatform : SystemPlatform {
+    std::string folder;
+    std::string programFolder() override { return folder; }
+};
+
+void xdotool(const std::string& args) {
+    ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
+}
+
+// xdotool's --sync waits for a move that never comes when the pointer is
+// already there; wait for the position instead.
+void moveTo(QPoint p) {
+    xdotool("mousemove " + std::to_string(p.x()) + " " + std::to_string(p.y()));
+    QTest::qWaitFor([&] { return QCursor::pos() == p; }, 2000);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("pelmora-gui-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::create_directory_symlink(fs::path(PELMORA_BIN) / "mi", folder / "mi");
+        platform.folder = folder.string();
+        form = new Form1(platform);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        // Start every test with the pointer away from the window.
+        moveTo(QPoint(5, 5));
+    }
+    void TearDown() override {
+        if (form) form->close();
+        QTest::qWait(20);
+        fs::remove_all(folder);
+    }
+
+    template <typename T = QWidget>
+    T* control(const char* name) { return form->findChild<T*>(name); }
+    std::string caption(const char* label) { return control<QLabel>(label)->text().toStdString(); }
+    QPoint centre(const char* name) {
+        QWidget* w = control(name);
+        return w->mapToGlobal(w->rect().center());
+    }
+    void click(const char* name) {
+        moveTo(centre(name));
+        xdotool("click 1");
+    }
+    bool waitFor(const std::function<bool()>& done, int ms = 8000) { return QTest::qWaitFor(done, ms); }
+    // Starts a question and waits for its note to have played.
+    int startQuestion() {
+        click("Command8");
+        EXPECT_TRUE(waitFor([&] { return caption("Label8") == "1"; }));
+        return std::stoi(caption("Label7"));
+    }
+    const KeyImage& key(int note, Answers answers) {
+        for (const KeyImage& k : kKeyImages) {
+            if (k.note == note && (k.answers == answers || note > 7)) return k;
+        }
+        throw std::logic_error("no such key");
+    }
+    const KeyImage& wrongKey(int note) { return key(note == 3 ? 4 : 3, Answers::OnMouseDown); }
+
+    fs::path folder;
+    FolderPlatform platform;
+    QPointer<Form1> form;
+};
+
+TEST_F(MainWindowTest, OpensAtItsPlaceWithEveryControlWhereDesigned) {
+    QWidget* client = form->centralWidget();
+    EXPECT_EQ(client->mapToGlobal(QPoint(0, 0)), QPoint(217, 267));
+    EXPECT_EQ(client->size(), QSize(507, 289));
+    const QRect start(control("Command8")->mapToGlobal(QPoint(0, 0)), control("Command8")->size());
+    EXPECT_EQ(start, QRect(QPoint(465, 443), QPoint(513, 467)));
+    EXPECT_TRUE(start.contains(500, 450));
+
+    EXPECT_EQ(form->windowTitle(), "Pelmora");
+    EXPECT_EQ(control<QPushButton>("Command8")->text(), "開始");
+    EXPECT_EQ(control<QPushButton>("Command9")->text(), "もう一度");
+    EXPECT_EQ(control<QPushButton>("Command10")->text(), "クリア");
+    EXPECT_EQ(control("Command9")->geometry(), twips(4680, 2640, 855, 375));
+    EXPECT_EQ(control("Label1")->geometry(), twips(3720, 3360, 3615, 735));
+    EXPECT_EQ(control("Option3")->geometry(), twips(6480, 1320, 1095, 255));
+    EXPECT_TRUE(control<QRadioButton>("Option1")->isChecked());
+    for (const KeyImage& k : kKeyImages) {
+        EXPECT_EQ(control(k.name)->geometry(), twips(k.left, k.top, k.width, k.height)) << k.name;
+        EXPECT_EQ(control<QLabel>(k.name)->pixmap().size(), control(k.name)->size()) << k.name;
+    }
+    EXPECT_EQ(form->focusWidget(), control("Command8"));
+    EXPECT_FALSE(control<QPushButton>("Command8")->isDefault());
+
+    auto* menu = control<QMenu>("menu");
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->title(), "メニュー");
+    EXPECT_EQ(menu->actions().at(0)->text(), "得点を見る");
+    EXPECT_EQ(menu->actions().at(1)->text(), "初期化");
+    EXPECT_EQ(control<QMenu>("pro")->title(), "プロパティ");
+    EXPECT_EQ(control<QMenu>("pro")->actions().at(0)->text(), "著作権");
+}
+
+TEST_F(MainWindowTest, StateLabelsStayUnderThePictureAtAnySize) {
+    QWidget* picture = control("Picture1");
+    for (QSize size : {QSize(900, 700), QSize(120, 80), QSize(507, 310)}) {
+        form->resize(size);
+        QTest::qWait(50);
+        EXPECT_EQ(picture->geometry(), twips(0, 0, 3495, 4335));
+        EXPECT_EQ(control("Command8")->geometry(), twips(3720, 2640, 735, 375));
+        for (const char* name : {"Label2", "Label3", "Label4", "Label7", "Label8", "Label9", "Label10"}) {
+            QWidget* label = control(name);
+            EXPECT_TRUE(picture->geometry().contains(label->geometry())) << name;
+            // The picture is stacked above: the point of the label shows the picture.
+            const QPoint inside = label->geometry().center();
+            if (form->centralWidget()->rect().contains(inside)) {
+                EXPECT_EQ(form->centralWidget()->childAt(inside), picture) << name;
+            }
+        }
+    }
+}
+
+TEST_F(MainWindowTest, AWholeQuestionPlayedWithClicks) {
+    const int note = startQuestion();
+    ASSERT_GE(note, 1);
+    ASSERT_LE(note, 7) << "level 1 asks white keys";
+    EXPECT_EQ(caption("Label3"), "0");
+
+    click(wrongKey(note).name);
+    ASSERT_TRUE(waitFor([&] { return caption("Label3") == "-5"; }));
+    EXPECT_EQ(QCursor::pos(), QPoint(500, 450));
+    EXPECT_EQ(caption("Label9"), "2");
+    EXPECT_EQ(caption("Label7"), std::to_string(note));
+    EXPECT_EQ(caption("Label1"), "違うみたい・・・");
+
+    // The upper strip answers on a completed click.
+    click(key(note, Answers::OnClick).name);
+    ASSERT_TRUE(waitFor([&] { return caption("Label3") == "0"; }));
+    EXPECT_EQ(QCursor::pos(), QPoint(500, 450));
+    EXPECT_EQ(caption("Label7"), "0");
+    EXPECT_EQ(caption("Label8"), "0");
+    EXPECT_EQ(caption("Label9"), "1");
+    EXPECT_EQ(caption("Label1"), "おめでとう！正解よ☆");
+
+    // Answered: another key only moves the pointer back.
+    click(key(note, Answers::OnMouseDown).name);
+    ASSERT_TRUE(waitFor([&] { return QCursor::pos() == QPoint(500, 450); }));
+    QTest::qWait(100);
+    EXPECT_EQ(caption("Label3"), "0");
+}
+
+TEST_F(MainWindowTest, AKeyHeldDownShowsTheVerdictBeforeRelease) {
+    const int note = startQuestion();
+    const KeyImage& right = key(note, Answers::OnMouseDown);
+    moveTo(centre(right.name));
+    xdotool("mousedown 1");
+    ASSERT_TRUE(waitFor([&] { return caption("Label3") == "5"; }));
+    EXPECT_EQ(QCursor::pos(), QPoint(500, 450));
+    QTest::qWait(200);  // the pointer moves made by the placement arrive meanwhile
+    EXPECT_EQ(caption("Label1"), "おめでとう！正解よ☆");
+    xdotool("mouseup 1");
+    QTest::qWait(200);
+    EXPECT_EQ(caption("Label1"), "おめでとう！正解よ☆");
+    EXPECT_EQ(caption("Label8"), "0") << "releasing over 開始 must not start a question";
+
+    // A wrong key held the same way.
+    const int next = startQuestion();
+    moveTo(centre(wrongKey(next).name));
+    xdotool("mousedown 1");
+    ASSERT_TRUE(waitFor([&] { return caption("Label3") == "0"; }));
+    QTest::qWait(200);
+    EXPECT_EQ(caption("Label1"), "違うみたい・・・");
+    xdotool("mouseup 1");
+}
+
+TEST_F(MainWindowTest, AKeyPressedDuringTheNoteIsJudgedAfterIt) {
+    const QPoint start = centre("Command8");
+    const QPoint key = centre("Image2");
+    // Both clicks reach the X server before the note has ended.
+    xdotool("mousemove --sync " + std::to_string(start.x()) + " " + std::to_string(start.y()) +
+            " click 1 mousemove --sync " + std::to_string(key.x()) + " " + std::to_string(key.y()) + " click 1");
+    ASSERT_TRUE(waitFor([&] { return caption("Label3") != "0"; }));
+    const bool right = caption("Label9") == "1";
+    EXPECT_EQ(caption("Label3"), right ? "5" : "-5");
+    EXPECT_EQ(QCursor::pos(), QPoint(500, 450));
+}
+
+}  // namespace
+}  // namespace pelmora::ui
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    pelmora::ui::setProgramFolder(PELMORA_BIN);
+    pelmora::ui::configureApplication();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,1 +1,35 @@
-int main() { return 0; }
+// Pelmora: an ear-training quiz. Starts the main window on this machine's
+// platform; the program folder is the folder of the executable.
+#include <QApplication>
+#include <QPointer>
+#include <filesystem>
+#include <iostream>
+
+#include "platform/system_platform.h"
+#include "ui/application.h"
+#include "ui/form1.h"
+#include "ui/pictures.h"
+
+int main(int argc, char* argv[]) {
+    // The browser windows load a web engine later; it needs this before
+    // the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+
+    const QStringList missing = pelmora::ui::unreadablePictures();
+    if (!missing.isEmpty()) {
+        std::cerr << "pelmora: the installation is incomplete; cannot read:\n";
+        for (const QString& path : missing) std::cerr << "  " << path.toStdString() << '\n';
+        return 1;
+    }
+    pelmora::ui::configureApplication();
+
+    pelmora::SystemPlatform platform;
+    QPointer<pelmora::ui::Form1> form1 = new pelmora::ui::Form1(platform);
+    pelmora::ui::closeOnTermination([&] {
+        if (form1) form1->close();
+        else QCoreApplication::quit();
+    });
+    form1->show();
+    return app.exec();
+}

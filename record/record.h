@@ -1,0 +1,31 @@
+#pragma once
+// The player's record: date.ini in the program folder, section "情報".
+// It is read into the main window's fields when the window loads and
+// written back when it closes.
+#include <string>
+
+#include "platform/platform.h"
+#include "quiz/quiz_view.h"
+
+namespace pelmora::record {
+
+inline constexpr const char* kNameKey = "ユーザー";
+inline constexpr const char* kAverageKey = "平均点";
+inline constexpr const char* kLaunchesKey = "起動回数";
+inline constexpr const char* kScoreKey = "得点";
+// The stored name of a player who has not registered yet.
+inline constexpr const char* kUnregistered = "名称未設定";
+
+std::string path(Platform& platform);
+std::string read(Platform& platform, const std::string& key);
+bool write(Platform& platform, const std::string& key, const std::string& value);
+
+// Seeds the random source, copies the record into the fields, greets the
+// player, starts the score at "0" and counts the launch.
+void load(QuizView& view, Platform& platform);
+
+// Stores the score, the updated running average and the launch count. False
+// when any of them could not be written (each key is still tried).
+bool save(QuizView& view, Platform& platform);
+
+}  // namespace pelmora::record

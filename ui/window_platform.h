@@ -1,0 +1,41 @@
+#pragma once
+// The platform as the windows need it: before a note blocks the thread the
+// window is painted, and after the pointer is placed the control now under it
+// hears of the move at once, even while the button that pressed a key is
+// still held (the pressed key keeps the pointer grab until release).
+#include <QPoint>
+
+#include "platform/platform.h"
+
+class QWidget;
+
+namespace pelmora::ui {
+
+class WindowPlatform : public Platform {
+public:
+    WindowPlatform(Platform& system, QWidget& window) : system_(system), window_(window) {}
+
+    std::string readProfile(const std::string& s, const std::string& k, const std::string& p) override {
+        return system_.readProfile(s, k, p);
+    }
+    bool writeProfile(const std::string& s, const std::string& k, const std::string& v,
+                      const std::string& p) override {
+        return system_.writeProfile(s, k, v, p);
+    }
+    void playSound(const std::string& path) override;
+    void placePointer(int x, int y) override;
+    void beep() override { system_.beep(); }
+    void seedRandom() override { system_.seedRandom(); }
+    float random() override { return system_.random(); }
+    std::string programFolder() override { return system_.programFolder(); }
+
+private:
+    Platform& system_;
+    QWidget& window_;
+};
+
+// Sends a pointer-move event to the control under `global`, if it is one of
+// this program's.
+void deliverPointerMove(QPoint global);
+
+}  // namespace pelmora::ui
