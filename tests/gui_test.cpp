@@ -10,11 +10,16 @@
 #include <QRadioButton>
 #include <QTest>
 #include <cstdlib>
+#include <QLineEdit>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/system_platform.h"
 #include "ui/application.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
+#include "quiz/messages.h"
+#include "platform/cp932.h"
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
 #include "ui/twips.h"
@@ -27,7 +32,12 @@ namespace fs = std::filesystem;
 // The real platform, with a program folder of the test's own.
 struct FolderPlatform : SystemPlatform {
     std::string folder;
+    int beeps = 0;
     std::string programFolder() override { return folder; }
+    void beep() override {
+        ++beeps;
+        SystemPlatform::beep();
+    }
 };
 
 void xdotool(const std::string& args) {
@@ -56,6 +66,9 @@ protected:
         moveTo(QPoint(5, 5));
     }
     void TearDown() override {
+        // Let the input a test sent finish before its window goes away.
+        QTest::qWaitFor([] { return QGuiApplication::mouseButtons() == Qt::NoButton; }, 2000);
+        QTest::qWait(100);
         if (form) form->close();
         QTest::qWait(20);
         fs::remove_all(folder);
@@ -206,6 +219,151 @@ TEST_F(MainWindowTest, AKeyPressedDuringTheNoteIsJudgedAfterIt) {
     const bool right = caption("Label9") == "1";
     EXPECT_EQ(caption("Label3"), right ? "5" : "-5");
     EXPECT_EQ(QCursor::pos(), QPoint(500, 450));
+}
+
+
+TEST_F(MainWindowTest, HoverTextsAndTheCheeringLine) {
+    control<QLabel>("Label2")->setText("花子");
+    for (const KeyImage& k : kKeyImages) {
+        moveTo(centre(k.name));
+        EXPECT_TRUE(waitFor([&] { return caption("Label1") == messages::keyText(k.note); }, 2000)) << k.name;
+    }
+    // The gap between the lower parts of C and D is bare window.
+    const QPoint gap = form->centralWidget()->mapToGlobal(QPoint(271, 140));
+    ASSERT_EQ(form->centralWidget()->childAt(form->centralWidget()->mapFromGlobal(gap)), nullptr);
+    moveTo(gap);
+    EXPECT_TRUE(waitFor([&] { return caption("Label1") == "頑張ってね☆花子さん"; }, 2000));
+
+    // The panel, the heading, an option button and the picture take their own moves.
+    for (const char* name : {"Label1", "Label6", "Option2", "Picture1", "Command9"}) {
+        control<QLabel>("Label1")->setText("x");
+        moveTo(centre(name));
+        QTest::qWait(100);
+        EXPECT_EQ(caption("Label1"), "x") << name;
+    }
+}
+
+TEST_F(MainWindowTest, RightAnswerVerdictIsClearedByTheBackground) {
+    const int note = startQuestion();
+    click(key(note, Answers::OnMouseDown).name);
+    ASSERT_TRUE(waitFor([&] { return caption("Label1") == "おめでとう！正解よ☆"; }));
+    moveTo(form->centralWidget()->mapToGlobal(QPoint(480, 200)));  // bare window below the levels
+    ASSERT_TRUE(waitFor([&] { return caption("Label9") == "0"; }));
+    moveTo(QPoint(500, 450));
+    QTest::qWait(100);
+    EXPECT_NE(caption("Label1"), "おめでとう！正解よ☆");
+
+    // 開始 right after a right answer, before the pointer left the button, cheers.
+    const int next = startQuestion();
+    click(key(next, Answers::OnMouseDown).name);
+    ASSERT_TRUE(waitFor([&] { return caption("Label9") == "1"; }));
+    xdotool("click 1");  // the pointer rests on 開始
+    ASSERT_TRUE(waitFor([&] { return caption("Label8") == "1"; }));
+    EXPECT_EQ(caption("Label1"), "頑張ってね☆");
+}
+
+TEST_F(MainWindowTest, MenusAndThePicture) {
+    click("Picture1");
+    ASSERT_TRUE(waitFor([&] { return caption("Label1") == "私をクリックしても\r\n何もないよ（＾＾；；"; }));
+
+    const int note = startQuestion();
+    click(wrongKey(note).name);
+    ASSERT_TRUE(waitFor([&] { return caption("Label3") == "-5"; }));
+    auto chooseFromMenu = [&](int item) {
+        QMenuBar* bar = form->menuBar();
+        auto* menu = control<QMenu>("menu");
+        moveTo(bar->mapToGlobal(bar->actionGeometry(menu->menuAction()).center()));
+        xdotool("click 1");
+        ASSERT_TRUE(waitFor([&] { return menu->isVisible(); }));
+        moveTo(menu->mapToGlobal(menu->actionGeometry(menu->actions().at(item)).center()));
+        xdotool("click 1");
+        ASSERT_TRUE(waitFor([&] { return !menu->isVisible(); }));
+    };
+    chooseFromMenu(0);
+    ASSERT_TRUE(waitFor([&] { return caption("Label1") == "今の得点は・・・-5ね☆"; }));
+    control<QLabel>("Label4")->setText("12.5");
+    chooseFromMenu(1);  // 初期化
+    ASSERT_TRUE(waitFor([&] { return caption("Label4") == "0"; }));
+    chooseFromMenu(0);
+    ASSERT_TRUE(waitFor([&] { return caption("Label1") == "今の得点は・・・0ね☆"; }));
+
+    control<QLabel>("Label3")->setText("25");
+    click("Command10");
+    ASSERT_TRUE(waitFor([&] { return caption("Label3") == "0"; }));
+    EXPECT_EQ(caption("Label8"), "1") << "a reset leaves the question open";
+}
+
+// The start-up window with the real platform and a record of the test's own.
+class NameWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override {}
+    void start(const std::string& record) {
+        folder = fs::temp_directory_path() / ("pelmora-name-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        platform.folder = folder.string();
+        if (!record.empty()) writeFile(folder / "date.ini", cp932::fromUtf8(record));
+        name = new Form3(platform, [&] {
+            if (!form) form = new Form1(platform);
+            form->show();
+        });
+        name->Form_Load();
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        delete name;
+    }
+    static void writeFile(const fs::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string readFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    QPointer<Form3> name;
+};
+
+TEST_F(NameWindowTest, AStoredNameGoesStraightToTheMainWindow) {
+    for (const char* record : {"[情報]\r\nユーザー=花子\r\n", "", "[情報]\r\nユーザー=\r\n"}) {
+        start(record);
+        ASSERT_TRUE(form) << record;
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_FALSE(name->isVisible());
+        EXPECT_EQ(caption("Label1"), std::string(record).find("花子") != std::string::npos ? "こんにちわ☆花子さん" : "こんにちわ☆さん");
+        TearDown();
+    }
+}
+
+TEST_F(NameWindowTest, TheUnregisteredNameWaitsForOne) {
+    start("[情報]\r\nユーザー=名称未設定\r\n平均点=7.5\r\n");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(name));
+    EXPECT_FALSE(form);
+    const QRect client(name->mapToGlobal(QPoint(0, 0)), name->size());
+    EXPECT_EQ(client, QRect(344, 348, 266, 131));
+    EXPECT_EQ(name->windowTitle(), "貴方の名前を入力してください");
+    auto* entry = name->findChild<QLineEdit*>("Text1");
+    EXPECT_EQ(entry->text(), "");
+    EXPECT_FALSE(name->findChild<QLineEdit*>("Text2")->isVisible());
+
+    const std::string before = readFile(folder / "date.ini");
+    QWidget* save = name->findChild<QWidget*>("Command1");
+    moveTo(save->mapToGlobal(save->rect().center()));
+    xdotool("click 1");
+    QTest::qWait(300);
+    EXPECT_FALSE(form) << "an empty name is not saved";
+    EXPECT_EQ(platform.beeps, 1);
+    EXPECT_EQ(readFile(folder / "date.ini"), before);
+
+    moveTo(entry->mapToGlobal(entry->rect().center()));
+    xdotool("click 1");
+    xdotool("type --delay 20 'Hanako Y'");
+    ASSERT_TRUE(waitFor([&] { return entry->text() == "Hanako Y"; }));
+    moveTo(save->mapToGlobal(save->rect().center()));
+    xdotool("click 1");
+    ASSERT_TRUE(waitFor([&] { return form && form->isVisible(); }));
+    EXPECT_FALSE(name->isVisible());
+    EXPECT_EQ(caption("Label1"), "こんにちわ☆Hanako Yさん");
+    EXPECT_EQ(readFile(folder / "date.ini"), cp932::fromUtf8("[情報]\r\nユーザー=Hanako Y\r\n平均点=7.5\r\n"));
 }
 
 }  // namespace

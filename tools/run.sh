@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts Pelmora. Without a display it runs on a virtual one, saves a
-# screenshot of the main window next to the build, and closes the window
-# the normal way (which stores the run).
+# screenshot of its first window (the main window, or the name window for a
+# player who has not registered yet) next to the build, and ends it the
+# normal way, so a run of the main window is stored.
 set -euo pipefail
 program=$(realpath "$1")
 build_dir=$(dirname "$(dirname "$program")")
@@ -15,7 +16,7 @@ export PELMORA_PROGRAM=$program PELMORA_SHOT=$shot
 "$(dirname "$0")/session.sh" bash -c '
     set -euo pipefail
     "$PELMORA_PROGRAM" & pid=$!
-    window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Pelmora$" | head -n 1)
+    window=$(timeout 20 xdotool search --sync --onlyvisible --class "^pelmora$" | head -n 1)
     sleep 1
     import -window "$window" "$PELMORA_SHOT"
     kill -TERM "$pid"

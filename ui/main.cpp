@@ -1,13 +1,14 @@
-// Pelmora: an ear-training quiz. Starts the main window on this machine's
-// platform; the program folder is the folder of the executable.
+// Pelmora: an ear-training quiz. The start-up window asks a new player for
+// a name and then opens the main window; the program folder is the folder
+// of the executable.
 #include <QApplication>
 #include <QPointer>
-#include <filesystem>
 #include <iostream>
 
 #include "platform/system_platform.h"
 #include "ui/application.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
 #include "ui/pictures.h"
 
 int main(int argc, char* argv[]) {
@@ -25,11 +26,15 @@ int main(int argc, char* argv[]) {
     pelmora::ui::configureApplication();
 
     pelmora::SystemPlatform platform;
-    QPointer<pelmora::ui::Form1> form1 = new pelmora::ui::Form1(platform);
+    QPointer<pelmora::ui::Form1> form1;
+    pelmora::ui::Form3 form3(platform, [&] {
+        if (!form1) form1 = new pelmora::ui::Form1(platform);
+        form1->show();
+    });
     pelmora::ui::closeOnTermination([&] {
         if (form1) form1->close();
         else QCoreApplication::quit();
     });
-    form1->show();
+    form3.Form_Load();
     return app.exec();
 }

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "quiz/messages.h"
+#include "record/name_registration.h"
+#include "record/record.h"
+
+namespace pelmora {
+namespace {
+
+using testing::FakePlatform;
+using testing::FakeView;
+
+const std::string kFile = "/opt/pelmora/date.ini|情報|";
+
+class RecordTest : public ::testing::Test {
+protected:
+    FakePlatform platform;
+
+    std::string stored(const std::string& key) { return platform.profile[kFile + key]; }
+    void store(const std::string& key, const std::string& value) { platform.profile[kFile + key] = value; }
+
+    // One run of the main window: load, play to `score`, close.
+    FakeView run(const std::string& score) {
+        FakeView view;
+        record::load(view, platform);
+        view.fields[Field::Score] = score;
+        record::save(view, platform);
+        return view;
+    }
+};
+
+TEST_F(RecordTest, LoadWithoutARecord) {
+    FakeView view;
+    record::load(view, platform);
+    EXPECT_EQ(platform.calls.front(), "seed") << "the random source is seeded before any file access";
+    EXPECT_EQ(view.text(Field::Name), "");
+    EXPECT_EQ(view.text(Field::Average), "");
+    EXPECT_EQ(view.text(Field::Launches), "1");
+    EXPECT_EQ(view.text(Field::Score), "0");
+    EXPECT_EQ(view.text(Field::Message), "こんにちわ☆さん");
+}
+
+TEST_F(RecordTest, LoadTakesTheStoredTextsAndCountsTheLaunch) {
+    store("ユーザー", "花子");
+    store("平均点", "abc");
+    store("起動回数", "41");
+    store("得点", "35");
+    FakeView view;
+    record::load(view, platform);
+    EXPECT_EQ(view.text(Field::Message), "こんにちわ☆花子さん");
+    EXPECT_EQ(view.text(Field::Average), "abc") << "kept as text until the exit";
+    EXPECT_EQ(view.text(Field::Launches), "42");
+    EXPECT_EQ(view.text(Field::Score), "0");
+
+    for (auto [count, next] : {std::pair{"2.5", "3.5"}, {"x", "1"}, {"0.5", "1.5"}, {"-1", "0"}}) {
+        store("起動回数", count);
+        record::load(view, platform);
+        EXPECT_EQ(view.text(Field::Launches), next) << count;
+    }
+}
+
+TEST_F(RecordTest, ThreeRunsMixTheAverage) {
+    run("20");
+    EXPECT_EQ(stored("得点"), "20");
+    EXPECT_EQ(stored("平均点"), "20");
+    EXPECT_EQ(stored("起動回数"), "1");
+    run("10");
+    EXPECT_EQ(stored("平均点"), "15");
+    EXPECT_EQ(stored("起動回数"), "2");
+    run("30");
+    EXPECT_EQ(stored("得点"), "30");
+    EXPECT_EQ(stored("平均点"), "22.5");
+    EXPECT_EQ(stored("起動回数"), "3");
+    // Written in this order, one key at a time; the name is never written.
+    std::vector<std::string> writes;
+    for (const auto& c : platform.calls) if (c.rfind("write", 0) == 0) writes.push_back(c);
+    EXPECT_EQ(writes.back(), "write 起動回数=3");
+    EXPECT_EQ(writes.at(writes.size() - 3), "write 得点=30");
+    EXPECT_EQ(platform.profile.count(kFile + "ユーザー"), 0u);
+}
+
+TEST_F(RecordTest, FirstLaunchRuleFollowsTheCountText) {
+    run("-5");
+    EXPECT_EQ(stored("平均点"), "-5");
+
+    // A count of 0.5 becomes 1.5, which is not "1": the mix applies.
+    store("起動回数", "0.5");
+    store("平均点", "7.5");
+    run("20");
+    EXPECT_EQ(stored("起動回数"), "1.5");
+    EXPECT_EQ(stored("平均点"), "13.75");
+
+    store("平均点", "");
+    run("10");
+    EXPECT_EQ(stored("平均点"), "5") << "an empty average counts as 0";
+    run("0");
+    EXPECT_EQ(stored("平均点"), "2.5");
+}
+
+TEST_F(RecordTest, AResetAverageTakesEffectAtExit) {
+    store("起動回数", "4");
+    store("平均点", "40");
+    FakeView view;
+    record::load(view, platform);
+    view.fields[Field::Score] = "30";
+    messages::reset(view);
+    view.fields[Field::Score] = "10";
+    record::save(view, platform);
+    EXPECT_EQ(stored("平均点"), "5");
+
+    // On the first launch the score is copied whatever the reset did.
+    FakePlatform fresh;
+    FakeView first;
+    record::load(first, fresh);
+    first.fields[Field::Score] = "15";
+    messages::reset(first);
+    first.fields[Field::Score] = "-10";
+    record::save(first, fresh);
+    EXPECT_EQ(fresh.profile[kFile + "平均点"], "-10");
+}
+
+TEST(NameRegistration, WaitsOnlyForTheUnregisteredName) {
+    EXPECT_TRUE(record::waitsForName("名称未設定"));
+    for (const char* name : {"", "花子", " 名称未設定", "名称未設定 "}) EXPECT_FALSE(record::waitsForName(name)) << name;
+}
+
+TEST(NameRegistration, AnEmptyNameOnlyBeeps) {
+    FakePlatform platform;
+    EXPECT_FALSE(record::saveName(platform, ""));
+    EXPECT_EQ(platform.calls, std::vector<std::string>{"beep"});
+    EXPECT_TRUE(record::saveName(platform, "  "));
+    EXPECT_EQ(platform.calls.back(), "write ユーザー=  ") << "blanks are stored as typed";
+    EXPECT_TRUE(record::saveName(platform, "名称未設定"));
+    EXPECT_EQ(platform.profile[kFile + "ユーザー"], "名称未設定");
+}
+
+}  // namespace
+}  // namespace pelmora
