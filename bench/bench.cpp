@@ -1,1 +1,315 @@
-int main() { return 0; }
+// Figures for `make bench`, run inside tools/session.sh. Each section prints
+// its own lines; nothing here passes or fails.
+// Usage: pelmora_bench BUILD_DIR (for sections that read the program's
+// files; the sound section writes its own).
+#include <fcntl.h>
+#include <signal.h>
+#include <sndfile.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include "platform/sound.h"
+#include "startup.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const size_t m = v.size() / 2;
+    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+void printFigure(const char* what, const std::vector<double>& v, const char* target) {
+    if (v.empty()) {
+        std::printf("  %-44s no figure\n", what);
+        return;
+    }
+    std::printf("  %-44s median %6.1f ms  (min %.1f, max %.1f, %zu runs)  target %s\n", what,
+                median(v), *std::min_element(v.begin(), v.end()),
+                *std::max_element(v.begin(), v.end()), v.size(), target);
+}
+
+// ---- sound ----------------------------------------------------------------
+
+constexpr int kRate = 44100;
+
+// A square wave: every sample is loud, so the first and the last one of the
+// note are exact to find in the recording.
+fs::path writeTone(const fs::path& dir, double seconds) {
+    const fs::path path = dir / "tone.wav";
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    std::vector<short> s(size_t(seconds * kRate));
+    for (size_t i = 0; i < s.size(); ++i) s[i] = (i / 50) % 2 ? 8000 : -8000;
+    sf_writef_short(f, s.data(), sf_count_t(s.size()));
+    sf_close(f);
+    return path;
+}
+
+// Records the null sink's monitor through parec and notes when each block of
+// samples arrived, so that a sample's arrival can be put on the clock.
+class Recorder {
+public:
+    bool start() {
+        const char* monitor = std::getenv("PELMORA_NULL_MONITOR");
+        if (!monitor || pipe(fds_) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds_[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds_[0]);
+        const std::string device = std::string("--device=") + monitor;
+        const char* argv[] = {"parec",          device.c_str(),    "--raw",
+                              "--format=s16le", "--rate=44100",    "--channels=1",
+                              "--latency-msec=2", nullptr};
+        const int rc = posix_spawnp(&pid_, "parec", &actions, nullptr,
+                                    const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds_[1]);
+        if (rc != 0) return false;
+        reader_ = std::thread([this] { read(); });
+        // The monitor streams silence from the moment parec is connected.
+        for (int i = 0; i < 200 && count() == 0; ++i) std::this_thread::sleep_for(milliseconds(10));
+        return count() > 0;
+    }
+    ~Recorder() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (reader_.joinable()) reader_.join();
+        close(fds_[0]);
+    }
+    size_t count() {
+        std::lock_guard lock(mutex_);
+        return samples_.size();
+    }
+    // Arrival times of the first and last loud sample after sample `from`,
+    // and how many samples lie between them.
+    bool loudSpan(size_t from, Clock::time_point& first, Clock::time_point& last, size_t& length) {
+        std::lock_guard lock(mutex_);
+        size_t a = samples_.size(), b = 0;
+        for (size_t i = from; i < samples_.size(); ++i)
+            if (std::abs(samples_[i]) > 1000) {
+                a = std::min(a, i);
+                b = i;
+            }
+        if (a == samples_.size()) return false;
+        first = arrivalOf(a);
+        last = arrivalOf(b);
+        length = b - a + 1;
+        return true;
+    }
+
+private:
+    void read() {
+        short buf[256];
+        size_t odd = 0;  // a read may end inside a sample
+        char* bytes = reinterpret_cast<char*>(buf);
+        for (;;) {
+            const ssize_t n = ::read(fds_[0], bytes + odd, sizeof buf - odd);
+            if (n <= 0) return;
+            const auto now = Clock::now();
+            const size_t total = odd + size_t(n);
+            std::lock_guard lock(mutex_);
+            samples_.insert(samples_.end(), buf, buf + total / 2);
+            blocks_.push_back({samples_.size(), now});
+            odd = total % 2;
+            if (odd) bytes[0] = bytes[total - 1];
+        }
+    }
+    Clock::time_point arrivalOf(size_t index) const {
+        auto it = std::upper_bound(blocks_.begin(), blocks_.end(), index,
+                                   [](size_t i, const Block& b) { return i < b.end; });
+        return it == blocks_.end() ? Clock::time_point::max() : it->at;
+    }
+
+    struct Block {
+        size_t end;
+        Clock::time_point at;
+    };
+    int fds_[2] = {-1, -1};
+    pid_t pid_ = -1;
+    std::thread reader_;
+    std::mutex mutex_;
+    std::vector<short> samples_;
+    std::vector<Block> blocks_;
+};
+
+// Run in a child process (ALSA reads its configuration once per process):
+// prints how long calls take when no sound server can be reached.
+int soundNoServerChild(const char* tone) {
+    std::vector<double> calls;
+    for (int i = 0; i < 7; ++i) {
+        const auto t0 = Clock::now();
+        pelmora::sound::play(tone);
+        calls.push_back(ms(Clock::now() - t0));
+    }
+    std::printf("%.2f %.2f\n", calls.front(), median({calls.begin() + 1, calls.end()}));
+    return 0;
+}
+
+void benchNoServer(const fs::path& tone) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    const fs::path errFile = tone.parent_path() / "stderr.txt";
+    const std::string dead = "PULSE_SERVER=unix:" + (tone.parent_path() / "no-server").string();
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("PULSE_SERVER=", 0) != 0) env.push_back(*e);
+    env.push_back(const_cast<char*>(dead.c_str()));
+    env.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    const char* argv[] = {"pelmora_bench", "--sound-no-server", tone.c_str(), nullptr};
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr,
+                               const_cast<char**>(argv), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string text;
+    char buf[512];
+    for (ssize_t n; rc == 0 && (n = read(out[0], buf, sizeof buf)) > 0;)
+        text.append(buf, size_t(n));
+    close(out[0]);
+    if (pid > 0) waitpid(pid, nullptr, 0);
+    std::error_code e;
+    const auto errors = fs::file_size(errFile, e);
+    double first = 0, later = 0;
+    if (std::sscanf(text.c_str(), "%lf %lf", &first, &later) != 2) {
+        std::printf("  no server: child gave no figures\n");
+        return;
+    }
+    std::printf("  %-44s first %.1f ms, then median %.1f ms  target < 100 ms\n",
+                "no server: call returns after", first, later);
+    std::printf("  %-44s %ju bytes\n", "no server: written to stderr", uintmax_t(e ? 0 : errors));
+}
+
+void benchSound() {
+    std::printf("sound\n");
+    char pattern[] = "/tmp/pelmora-bench.XXXXXX";
+    if (!mkdtemp(pattern)) return;
+    const fs::path dir = pattern;
+    constexpr double kSeconds = 1.0;
+    const fs::path tone = writeTone(dir, kSeconds);
+
+    Recorder recorder;
+    if (!recorder.start()) {
+        std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
+    } else {
+        std::vector<double> toFirst, afterLast;
+        double coldFirst = -1, coldAfter = -1;
+        int runs = 0, whole = 0;
+        for (int run = 0; run < 10; ++run) {
+            const size_t from = recorder.count();
+            const auto t0 = Clock::now();
+            pelmora::sound::play(tone);
+            const auto t1 = Clock::now();
+            std::this_thread::sleep_for(milliseconds(300));  // let the tail reach parec
+            Clock::time_point first, last;
+            size_t length = 0;
+            ++runs;
+            if (!recorder.loudSpan(from, first, last, length)) continue;
+            whole += length == size_t(kSeconds * kRate);
+            if (run == 0) {
+                coldFirst = ms(first - t0);
+                coldAfter = ms(t1 - last);
+                continue;
+            }
+            toFirst.push_back(ms(first - t0));
+            afterLast.push_back(ms(t1 - last));
+        }
+        printFigure("play() call to first sample at the sink", toFirst, "<= 15 ms");
+        printFigure("last sample at the sink to return", afterLast, "<= 20 ms");
+        std::printf("  %-44s %.1f ms to first sample, return %.1f ms after last\n",
+                    "first call of the process", coldFirst, coldAfter);
+        std::printf("  %-44s %d of %d runs\n", "note reached the sink whole", whole, runs);
+    }
+    benchNoServer(tone);
+    fs::remove_all(dir);
+}
+
+// A left click through the XTEST extension; the time when the server has
+// taken the release, which is when a button's click fires.
+Clock::time_point clickAt(int x, int y) {
+    static Display* display = XOpenDisplay(nullptr);
+    if (!display) return Clock::now();
+    XTestFakeMotionEvent(display, -1, x, y, 0);
+    XTestFakeButtonEvent(display, 1, True, 0);
+    XTestFakeButtonEvent(display, 1, False, 0);
+    XSync(display, False);
+    return Clock::now();
+}
+
+// 開始 clicked on the real program: from the click (xdotool has handed it to
+// the X server) to the note's first sample at the sink.
+void benchClick(const fs::path& buildDir) {
+    std::printf("開始 click\n");
+    Recorder recorder;
+    if (!recorder.start()) {
+        std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
+        return;
+    }
+    const fs::path folder = programCopy(buildDir);
+    const std::string program = (folder / "pelmora").string();
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+    std::system("timeout 20 xdotool search --sync --onlyvisible --name '^Pelmora$' >/dev/null;"
+                "xdotool mousemove --sync 489 455");
+    std::this_thread::sleep_for(milliseconds(500));
+    std::vector<double> toFirst;
+    for (int run = 0; run < 9; ++run) {
+        const size_t from = recorder.count();
+        const auto clicked = clickAt(489, 455);
+        std::this_thread::sleep_for(milliseconds(2200));  // the 1.5 s note, then its tail
+        Clock::time_point first, last;
+        size_t length = 0;
+        if (recorder.loudSpan(from, first, last, length)) toFirst.push_back(ms(first - clicked));
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    fs::remove_all(folder);
+    printFigure("click to first sample at the sink", toFirst, "<= 15 ms");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--sound-no-server") return soundNoServerChild(argv[2]);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const fs::path buildDir = argc > 1 ? argv[1] : "build";
+    benchSound();
+    benchClick(buildDir);
+    startupSection(buildDir);
+    return 0;
+}
