@@ -12,6 +12,7 @@
 
 #include "quiz/messages.h"
 #include "record/record.h"
+#include "ui/form2.h"
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
 #include "ui/twips.h"
@@ -245,6 +246,6 @@ void Form1::Command10_Click() { messages::reset(*this); }
 void Form1::Picture1_Click() { messages::pictureClicked(*this); }
 void Form1::look_Click() { messages::showScore(*this); }
 void Form1::syoki_Click() { messages::reset(*this); }
-void Form1::tyo_Click() {}
+void Form1::tyo_Click() { Form2::open(); }
 
 }  // namespace pelmora::ui

@@ -12,9 +12,6 @@
 #include "ui/pictures.h"
 
 int main(int argc, char* argv[]) {
-    // The browser windows load a web engine later; it needs this before
-    // the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
     const QStringList missing = pelmora::ui::unreadablePictures();
