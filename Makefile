@@ -25,3 +25,13 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# make install   - build, then install for this user, without root: the
+#                  program folder, a menu entry and the icon; the record is kept
+# make uninstall - remove that again, keeping the record
+.PHONY: install uninstall
+install: build
+	@tools/install.sh $(BUILD)
+
+uninstall:
+	@tools/install.sh --uninstall

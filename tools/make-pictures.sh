@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Regenerates assets/pictures/: the mascot, the keyboard's key pictures and
-# the program icon.
+# the program icon; and the icon's larger sizes for desktop menus in
+# assets/icons/.
 #
 # Needs imagemagick and librsvg2-bin (tools/asset-packages.txt; tools/setup.sh tools/asset-packages.txt installs them). It calls
 # /usr/bin/convert by its full path because another convert may come first
@@ -121,4 +122,14 @@ picture black.gif 15 80 2
     -define png:color-type=3 -define png:bit-depth=4 -define png:exclude-chunks=date,time \
     "PNG8:$out/icon.png"
 
+# The desktop menu's larger icons, drawn from the same picture at their size
+# rather than enlarged from the 32 px one, and with its transparent corners.
+icons=$here/../assets/icons
+mkdir -p "$icons"
+for size in 48 64; do
+    rsvg-convert -w $size -h $size "$here/icon.svg" |
+        "$convert" png:- -strip -define png:exclude-chunks=date,time "PNG32:$icons/icon-$size.png"
+done
+
 echo "make-pictures: wrote $(cd "$out" && echo *)"
+echo "make-pictures: wrote $(cd "$icons" && echo *) in assets/icons"

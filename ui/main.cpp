@@ -12,6 +12,14 @@
 #include "ui/pictures.h"
 
 int main(int argc, char* argv[]) {
+    // Wayland does not let a program place the pointer, which the quiz does
+    // after every answer; on a Wayland desktop that also runs X11 programs,
+    // Pelmora is one of those unless the player chose otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+
     QApplication app(argc, argv);
 
     const QStringList missing = pelmora::ui::unreadablePictures();
