@@ -99,8 +99,14 @@ std::string value(std::string_view text, std::string_view section, std::string_v
 }
 
 bool canWrite(std::string_view section, std::string_view key) {
+    // A ']' in the name, or a lead byte at its end that takes the closing
+    // ']' for its second byte, leaves a header that names another section.
+    const std::string header = "[" + std::string(section) + "]";
+    const Line line = lineAt(header, 0);
+    const bool headerReadsBack = line.kind == Kind::Section && sameName(line.name, trim(section));
     key = trim(key);
-    return !trim(section).empty() && !key.empty() && key[0] != '[' && key[0] != ';';
+    return headerReadsBack && !trim(section).empty() && !key.empty() && key[0] != '[' && key[0] != ';' &&
+           key.find('=') == npos;
 }
 
 std::string put(std::string_view text, std::string_view section, std::string_view key, std::string_view value) {

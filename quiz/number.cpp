@@ -1,5 +1,6 @@
 #include "quiz/number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -16,6 +17,23 @@ std::string format15(double value) {
     std::string text(buffer, result.ptr);
     for (char& c : text) if (c == 'e') c = 'E';
     return text;
+}
+
+// The power of ten of the first significant digit of "digits[.digits][e[sign]digits]",
+// held far beyond either end of the doubles. Out of range, it tells too large
+// from too small, which the exponent's sign alone does not ("0.000...1",
+// "1000...e-5").
+long long decimalOrder(const std::string& number) {
+    const std::size_t e = std::min(number.find('e'), number.size());
+    const std::size_t point = std::min(number.find('.'), e);
+    const std::size_t first = number.find_first_of("123456789");
+    if (first >= e) return 0;
+    long long order = first < point ? static_cast<long long>(point - first) - 1
+                                    : -static_cast<long long>(first - point);
+    long long exponent = 0;
+    for (std::size_t i = e + 1; i < number.size(); ++i)
+        if (isDigit(number[i])) exponent = std::min(exponent * 10 + (number[i] - '0'), 1'000'000'000LL);
+    return order + (e + 1 < number.size() && number[e + 1] == '-' ? -exponent : exponent);
 }
 
 }  // namespace
@@ -53,8 +71,7 @@ double parseNumber(const std::string& text) {
     if (error == std::errc::result_out_of_range) {
         // Too small rounds to 0; too large stays the largest finite value so
         // that arithmetic and formatting never meet an infinity.
-        const bool large = number.find("e-") == std::string::npos;
-        value = large ? std::numeric_limits<double>::max() : 0.0;
+        value = decimalOrder(number) > 0 ? std::numeric_limits<double>::max() : 0.0;
     }
     return negative ? -value : value;
 }

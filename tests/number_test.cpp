@@ -27,6 +27,11 @@ TEST(Number, OverflowSaturatesAndUnderflowIsZero) {
     EXPECT_EQ(parseNumber("-1E400"), -largest);
     EXPECT_EQ(parseNumber("1E-400"), 0.0);
     EXPECT_EQ(parseNumber(std::string(400, '9')), largest);
+    // Out of range the other way than the exponent's sign suggests.
+    EXPECT_EQ(parseNumber("0." + std::string(400, '0') + "1"), 0.0);
+    EXPECT_EQ(parseNumber("-1" + std::string(400, '0') + "E-5"), -largest);
+    EXPECT_EQ(parseNumber("1E-99999999999999999999"), 0.0);
+    EXPECT_EQ(parseNumber("0.01E99999999999999999999"), largest);
 }
 
 TEST(Number, FormatsLikeTheRecordExpects) {

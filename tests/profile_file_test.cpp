@@ -11,6 +11,7 @@
 #include <random>
 
 #include "platform/cp932.h"
+#include "platform/ini_text.h"
 #include "platform/profile_file.h"
 
 namespace fs = std::filesystem;
@@ -194,6 +195,20 @@ TEST_F(Profile, NoTextCanStartALine) {
     for (const char* key : {"[x]", " ;x", " ", ""}) EXPECT_FALSE(set("情報", key, "v")) << key;
     EXPECT_FALSE(set(" ", "k", "v"));
     EXPECT_EQ(bytes(), "[" + kInfo + "]\r\n" + kScore + "=1[x]k=2\r\nabc=v\r\n[yz]\r\nk=v\r\n");
+}
+
+// The file functions drop ']' and '=' from names and convert whole
+// characters, so only a name given in CP932 bytes can be one of these.
+TEST(IniText, RefusesNamesThatWouldNotBeFoundAgain) {
+    EXPECT_FALSE(ini::canWrite("\x8F\xEE\x93", "k"));  // the lead byte would take the ']'
+    EXPECT_FALSE(ini::canWrite("a]b", "k"));
+    EXPECT_FALSE(ini::canWrite("s", "a=b"));
+    for (const string& section : {kInfo, string(" \x83\x5D ")}) {  // a 0x5D trail byte is no ']'
+        ASSERT_TRUE(ini::canWrite(section, kScore));
+        const string text = ini::put("", section, kScore, "1");
+        EXPECT_EQ(ini::value(text, section, kScore), "1");
+        EXPECT_EQ(ini::put(text, section, kScore, "1"), text);
+    }
 }
 
 TEST_F(Profile, StoresValuesAsGiven) {
