@@ -24,6 +24,7 @@
 #include <X11/extensions/XTest.h>
 
 #include "platform/sound.h"
+#include "idle.h"
 #include "startup.h"
 
 extern char** environ;
@@ -311,5 +312,6 @@ int main(int argc, char** argv) {
     benchSound();
     benchClick(buildDir);
     startupSection(buildDir);
+    idleSection(buildDir);
     return 0;
 }

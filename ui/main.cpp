@@ -3,6 +3,7 @@
 // of the executable.
 #include <QApplication>
 #include <QPointer>
+#include <csignal>
 #include <iostream>
 
 #include "platform/system_platform.h"
@@ -12,6 +13,11 @@
 #include "ui/pictures.h"
 
 int main(int argc, char* argv[]) {
+    // Past a file size limit a save fails the way it does on a full disk,
+    // and is reported; the signal's default would end the program there,
+    // unsaved, silent, with the half-written file left beside the record.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // Wayland does not let a program place the pointer, which the quiz does
     // after every answer; on a Wayland desktop that also runs X11 programs,
     // Pelmora is one of those unless the player chose otherwise.

@@ -44,27 +44,11 @@ void prepareEngine() {
 }  // namespace
 }  // namespace pelmora::ui
 
-namespace {
-
-QtMessageHandler previousHandler = nullptr;
-
-// The engine asks for a shared OpenGL context when it starts after the
-// application object; drawn in software it needs none, so that advice is
-// not passed on.
-void withoutSharedContextAdvice(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.contains("AA_ShareOpenGLContexts")) return;
-    previousHandler(type, context, message);
-}
-
-}  // namespace
-
 extern "C" Q_DECL_EXPORT pelmora::ui::Browser* pelmora_create_browser(QWidget* parent) {
     static bool prepared = false;
-    if (prepared) return new pelmora::ui::WebBrowser(parent);
-    prepared = true;
-    pelmora::ui::prepareEngine();
-    previousHandler = qInstallMessageHandler(withoutSharedContextAdvice);
-    auto* browser = new pelmora::ui::WebBrowser(parent);
-    qInstallMessageHandler(previousHandler);
-    return browser;
+    if (!prepared) {
+        prepared = true;
+        pelmora::ui::prepareEngine();
+    }
+    return new pelmora::ui::WebBrowser(parent);
 }

@@ -1,0 +1,279 @@
+// Whole runs of the real program while the machine works against it: a
+// folder it may not write, a full disk or a file size limit when it saves, no
+// sound server, records that are huge, binary or in another encoding.
+// Nothing already stored may be lost, at most one line on stderr says what
+// went wrong, and the program ends normally.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <thread>
+
+#include "platform/cp932.h"
+#include "platform/profile_file.h"
+#include "x_input.h"
+
+namespace pelmora {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr uid_t kNobody = 65534;
+const std::string kRecord = "[情報]\r\nユーザー=花子\r\n平均点=12.5\r\n起動回数=3\r\n";
+
+double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FaultRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x.connected());
+        base = fs::temp_directory_path() / ("pelmora-fault-" + std::to_string(::getpid()));
+        fs::remove_all(base);
+        fs::create_directories(base);
+        fs::permissions(base, fs::perms(0755));
+        makeProgramFolder(base / "program");
+    }
+    void TearDown() override {
+        if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+        std::error_code ignored;
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+        if (!mounted.empty()) ::umount2(mounted.c_str(), MNT_DETACH);
+        fs::remove_all(base);
+    }
+
+    void makeProgramFolder(const fs::path& where) {
+        folder = where;
+        fs::create_directories(folder);
+        for (const char* item : {"pelmora", "mi", "pictures"}) {
+            fs::copy(fs::path(PELMORA_BIN) / item, folder / item, fs::copy_options::recursive);
+        }
+    }
+    void writeRecord(const std::string& bytes) { std::ofstream(folder / "date.ini", std::ios::binary) << bytes; }
+    std::string record() { return readBytes(folder / "date.ini"); }
+    std::string value(const char* key) { return profile::read("情報", key, (folder / "date.ini").string()); }
+    std::string errors() { return readBytes(base / "stderr.txt"); }
+    int errorLines() {
+        const std::string text = errors();
+        return int(std::count(text.begin(), text.end(), '\n'));
+    }
+
+    // Starts the program with `inChild` run just before exec; returns the
+    // milliseconds until its window is up.
+    double start() {
+        const std::string err = (base / "stderr.txt").string();
+        const auto t0 = Clock::now();
+        pid = ::fork();
+        if (pid == 0) {
+            const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(fd, 2);
+            ::signal(SIGXFSZ, SIG_DFL);  // whatever the test runner had
+            if (inChild) inChild();
+            const std::string program = (folder / "pelmora").string();
+            ::execl(program.c_str(), program.c_str(), nullptr);
+            ::_exit(127);
+        }
+        while (!x.showsWindow(pid)) {
+            if (msSince(t0) > 30000 || ::waitpid(pid, nullptr, WNOHANG) == pid) {
+                ADD_FAILURE() << "no window; stderr: " << errors();
+                pid = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return msSince(t0);
+    }
+    // Ends the program as the desktop would; its exit status (128 + signal
+    // when a signal ended it), or -1 when it has not ended within 30 s.
+    int end(double* ms = nullptr) {
+        if (pid <= 0) return -1;
+        const auto t0 = Clock::now();
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (msSince(t0) > 30000) return -1;  // TearDown kills it
+            std::this_thread::sleep_for(2ms);
+        }
+        if (ms) *ms = msSince(t0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    void clickAt(int twipsLeft, int twipsTop) {
+        x.move(217 + twipsLeft / 15, 267 + twipsTop / 15);
+        x.click();
+    }
+    // A level-2 question answered with `wrong` white keys: every answer is wrong.
+    void playWrong(int wrong, std::chrono::milliseconds settle = 2500ms) {
+        clickAt(6480 + 300, 960 + 120);   // レベル2
+        clickAt(3720 + 367, 2640 + 187);  // 開始
+        const int keys[] = {3720, 4080, 4440, 4800, 5160, 5520, 5880};
+        for (int i = 0; i < wrong; ++i) clickAt(keys[i] + 172, 1680 + 400);
+        x.move(5, 5);
+        std::this_thread::sleep_for(settle);  // the note, then the queued presses
+    }
+
+    testing::XInput x;
+    fs::path base, folder, mounted;
+    std::function<void()> inChild;
+    pid_t pid = -1;
+};
+
+TEST_F(FaultRun, AFolderItMayNotWriteKeepsTheRecord) {
+    const std::string before = cp932::fromUtf8(kRecord);
+    writeRecord(before);
+    if (::geteuid() == 0) {
+        // Root writes through any folder, so the player here is nobody, with a
+        // folder of its own that it has made read-only.
+        const fs::path runtime = base / "runtime";
+        fs::create_directory(runtime);
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) ::lchown(entry.path().c_str(), kNobody, kNobody);
+        ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown(runtime.c_str(), kNobody, kNobody), 0);
+        fs::permissions(runtime, fs::perms::owner_all);
+        inChild = [runtime] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+            ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+            ::setenv("HOME", runtime.c_str(), 1);
+        };
+    }
+    fs::permissions(folder, fs::perms(0555));
+    const auto files = listing(folder);
+    ASSERT_GE(start(), 0);
+    playWrong(2);
+    EXPECT_EQ(end(), 0);
+    EXPECT_EQ(record(), before);
+    EXPECT_EQ(listing(folder), files);
+    EXPECT_EQ(errorLines(), 1) << errors();
+    EXPECT_NE(errors().find("date.ini"), std::string::npos) << errors();
+}
+
+// A record bigger than the limit: every save fails part way, as on a full
+// disk. No note is played: the limit also stops the sound server's shared
+// memory, and its client library says so on stderr.
+TEST_F(FaultRun, AFileSizeLimitFailsTheSaveButNotTheProgram) {
+    std::string padding;
+    for (int i = 0; i < 600; ++i) padding += std::string(100, 'x') + "\r\n";
+    const std::string before = cp932::fromUtf8(kRecord + "[メモ]\r\n") + padding;
+    writeRecord(before);
+    inChild = [] {
+        const rlimit small{16384, 16384};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    };
+    ASSERT_GE(start(), 0);
+    EXPECT_EQ(end(), 0) << "128 + 25 is death by SIGXFSZ";
+    EXPECT_EQ(record(), before);
+    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora", "pictures"}));
+    EXPECT_EQ(errorLines(), 1) << errors();
+}
+
+TEST_F(FaultRun, AFullDiskKeepsTheRecordAndAFreedOneSavesIt) {
+    const fs::path disk = base / "disk";
+    fs::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16m") != 0) GTEST_SKIP() << "cannot mount a small disk here";
+    mounted = disk;
+    makeProgramFolder(disk / "program");
+    const std::string before = cp932::fromUtf8(kRecord);
+    writeRecord(before);
+    {
+        const int fd = ::open((disk / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::string block(4096, 'f');
+        for (size_t chunk : {size_t(4096), size_t(1)}) {
+            while (::write(fd, block.data(), chunk) == ssize_t(chunk)) {}
+        }
+        ::close(fd);
+    }
+    ASSERT_GE(start(), 0);
+    playWrong(1);
+    EXPECT_EQ(end(), 0);
+    EXPECT_EQ(record(), before);
+    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora", "pictures"}));
+    EXPECT_EQ(errorLines(), 1) << errors();
+
+    fs::remove(disk / "filler");
+    ASSERT_GE(start(), 0);
+    EXPECT_EQ(end(), 0);
+    EXPECT_EQ(record(), cp932::fromUtf8(kRecord.substr(0, kRecord.find("平均点")) + "平均点=6.25\r\n起動回数=4\r\n得点=0\r\n"));
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_F(FaultRun, WithoutASoundServerTheQuizGoesOn) {
+    writeRecord(cp932::fromUtf8(kRecord));
+    const std::string nowhere = "unix:" + (base / "no-server").string();
+    inChild = [nowhere] { ::setenv("PULSE_SERVER", nowhere.c_str(), 1); };
+    ASSERT_GE(start(), 0);
+    playWrong(3, 500ms);  // a note that played would still be sounding
+    double exitMs = 0;
+    EXPECT_EQ(end(&exitMs), 0);
+    EXPECT_EQ(value("得点"), "-15");
+    EXPECT_EQ(errors(), "");
+    std::printf("no sound server: three answers judged and ended %.0f ms after the end was asked\n", exitMs);
+}
+
+// Start and exit with records that are no INI file in CP932, each timed.
+TEST_F(FaultRun, HugeBinaryAndForeignRecordsStartAndEndQuickly) {
+    std::mt19937 rng(5);
+    std::string text(10 << 20, '\0'), binary(10 << 20, '\0');
+    const char alphabet[] = "ab=[]; \t\r\n\x81\x83\x5D\xFF";
+    for (char& c : text) c = rng() % 8 ? alphabet[rng() % (sizeof alphabet - 1)] : char(rng());
+    for (char& c : binary) c = char(rng());
+    const std::u16string wide = u"\uFEFF[情報]\r\nユーザー=花子\r\n平均点=12.5\r\n";
+    const std::string lines = cp932::fromUtf8(kRecord);
+    const struct Case {
+        const char* name;
+        std::string kept;    // what must stay as it is
+        std::string record;  // the record's own lines after it, if any
+        const char* average;   // after a run without answers
+        const char* launches;
+    } cases[] = {
+        {"small CP932 record", "", lines, "6.25", "4"},
+        {"10 MB of garbage, record at the end", text + "\n", lines, "6.25", "4"},
+        {"10 MB of random bytes", binary, "", "0", "1"},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" "[情報]\nユーザー=花子\n平均点=12.5\n起動回数=3\n", "", "0", "1"},
+        {"UTF-16LE with BOM", std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2), "", "0", "1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeRecord(c.kept + c.record);
+        const double startMs = start();
+        ASSERT_GE(startMs, 0);
+        double exitMs = 0;
+        EXPECT_EQ(end(&exitMs), 0);
+        const std::string after = record();
+        ASSERT_GE(after.size(), c.kept.size());
+        EXPECT_EQ(after.compare(0, c.kept.size(), c.kept), 0);
+        EXPECT_EQ(value("得点"), "0");
+        EXPECT_EQ(value("平均点"), c.average);
+        EXPECT_EQ(value("起動回数"), c.launches);
+        EXPECT_EQ(errors(), "");
+        EXPECT_LT(startMs, 20000);
+        EXPECT_LT(exitMs, 20000);
+        std::printf("record %-36s start %6.0f ms, exit %6.0f ms\n", c.name, startMs, exitMs);
+    }
+}
+
+}  // namespace
+}  // namespace pelmora
