@@ -294,12 +294,3 @@ TEST(BrowserLibraryTest, WithoutTheLibraryTheBrowserIsAnEmptyArea) {
 
 }  // namespace
 }  // namespace pelmora::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    pelmora::ui::setProgramFolder(PELMORA_BIN);
-    pelmora::ui::setBrowserFolder(PELMORA_BIN);
-    pelmora::ui::configureApplication();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -194,11 +194,3 @@ TEST_F(BrokenNotes, TheQuizGoesOnWithTheAlertInPlaceOfEachNote) {
 
 }  // namespace
 }  // namespace pelmora::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    pelmora::ui::setProgramFolder(PELMORA_BIN);
-    pelmora::ui::configureApplication();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

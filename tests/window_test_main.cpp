@@ -1,0 +1,18 @@
+// main() of the test programs that open the real windows: the application
+// object and the program folder they take their pictures and browser from.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "ui/application.h"
+#include "ui/browser_library.h"
+#include "ui/pictures.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    pelmora::ui::setProgramFolder(PELMORA_BIN);
+    pelmora::ui::setBrowserFolder(PELMORA_BIN);
+    pelmora::ui::configureApplication();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
