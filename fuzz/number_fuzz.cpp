@@ -12,6 +12,7 @@
 #include <string>
 
 #include "quiz/number.h"
+#include "shown.h"
 
 using pelmora::formatNumber;
 using pelmora::parseNumber;
@@ -21,23 +22,9 @@ namespace {
 
 constexpr double kLargest = std::numeric_limits<double>::max();
 
-string shown(const string& s) {
-    string out;
-    for (unsigned char c : s.substr(0, 200)) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return s.size() > 200 ? out + "... (" + std::to_string(s.size()) + " bytes)" : out;
-}
-
 void require(bool ok, const char* what, const string& text, double value = 0) {
     if (ok) return;
-    std::fprintf(stderr, "number_fuzz: %s\n  text \"%s\"\n  value %.17g\n", what, shown(text).c_str(), value);
+    std::fprintf(stderr, "number_fuzz: %s\n  text \"%s\"\n  value %.17g\n", what, shown(text, 200).c_str(), value);
     std::abort();
 }
 

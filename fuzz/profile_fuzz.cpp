@@ -18,6 +18,7 @@
 #include "platform/cp932.h"
 #include "platform/ini_text.h"
 #include "platform/profile_file.h"
+#include "shown.h"
 
 using namespace pelmora;
 using std::string;
@@ -35,20 +36,6 @@ const string kUser = "\x83\x86\x81\x5B\x83\x55\x81\x5B";       // ユーザー
 const string kAverage = "\x95\xBD\x8B\xCF\x93\x5F";            // 平均点
 const string kLaunches = "\x8B\x4E\x93\xAE\x89\xF1\x90\x94";   // 起動回数
 const string kScore = "\x93\xBE\x93\x5F";                      // 得点
-
-string shown(string_view s) {
-    string out;
-    for (unsigned char c : s.substr(0, 300)) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return s.size() > 300 ? out + "... (" + std::to_string(s.size()) + " bytes)" : out;
-}
 
 void require(bool ok, const char* what, string_view a = {}, string_view b = {}) {
     if (ok) return;

@@ -22,6 +22,7 @@
 #include "ui/form1.h"
 #include "ui/link_window.h"
 #include "ui/pictures.h"
+#include "xdotool.h"
 
 // Readable failures.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -36,15 +37,6 @@ struct FolderPlatform : SystemPlatform {
     std::string folder;
     std::string programFolder() override { return folder; }
 };
-
-void xdotool(const std::string& args) {
-    ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
-}
-
-void moveTo(QPoint p) {
-    xdotool("mousemove " + std::to_string(p.x()) + " " + std::to_string(p.y()));
-    (void)QTest::qWaitFor([&] { return QCursor::pos() == p; }, 2000);
-}
 
 void clickOn(QWidget* w) {
     moveTo(w->mapToGlobal(w->rect().center()));

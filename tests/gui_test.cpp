@@ -23,6 +23,7 @@
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
 #include "ui/twips.h"
+#include "xdotool.h"
 
 namespace pelmora::ui {
 namespace {
@@ -39,17 +40,6 @@ struct FolderPlatform : SystemPlatform {
         SystemPlatform::beep();
     }
 };
-
-void xdotool(const std::string& args) {
-    ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
-}
-
-// xdotool's --sync waits for a move that never comes when the pointer is
-// already there; wait for the position instead.
-void moveTo(QPoint p) {
-    xdotool("mousemove " + std::to_string(p.x()) + " " + std::to_string(p.y()));
-    QTest::qWaitFor([&] { return QCursor::pos() == p; }, 2000);
-}
 
 class MainWindowTest : public ::testing::Test {
 protected:
