@@ -11,7 +11,9 @@
 #include <iostream>
 
 #include "quiz/messages.h"
+#include "quiz/notes.h"
 #include "record/record.h"
+#include "ui/accessibility.h"
 #include "ui/form2.h"
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
@@ -54,7 +56,7 @@ Form1::Form1(Platform& platform) : platform_(platform, *this), quiz_(*this, plat
 }
 
 void Form1::buildControls() {
-    auto* client = new QWidget(this);
+    auto* client = new ClientArea(this);
     client->setMouseTracking(true);
     client->installEventFilter(this);
     handlers_[client].mouseMove = [this] { Form_MouseMove(); };
@@ -65,15 +67,20 @@ void Form1::buildControls() {
     outline->setGeometry(twips(3600, 3240, 3855, 975));
 
     // The state labels lie under the picture, which is raised above them.
-    fields_[Field::Name] = addLabel("Label2", "ユーザー名", twips(0, 360, 975, 255));
-    fields_[Field::Score] = addLabel("Label3", "得点", twips(0, 720, 975, 255));
-    fields_[Field::Average] = addLabel("Label4", "平均点", twips(0, 1080, 975, 255));
-    fields_[Field::CurrentNote] = addLabel("Label7", "音", twips(0, 1800, 975, 255));
-    fields_[Field::QuestionOpen] = addLabel("Label8", "開始チェック", twips(0, 2160, 975, 255));
-    fields_[Field::LastAnswer] = addLabel("Label9", "正解時", twips(0, 2520, 975, 255));
-    fields_[Field::Launches] = addLabel("Label10", "起動回数", twips(0, 2880, 975, 255));
+    struct State { Field field; const char* name; const char* caption; int top; };
+    const State states[] = {
+        {Field::Name, "Label2", "ユーザー名", 360},      {Field::Score, "Label3", "得点", 720},
+        {Field::Average, "Label4", "平均点", 1080},      {Field::CurrentNote, "Label7", "音", 1800},
+        {Field::QuestionOpen, "Label8", "開始チェック", 2160}, {Field::LastAnswer, "Label9", "正解時", 2520},
+        {Field::Launches, "Label10", "起動回数", 2880},
+    };
+    for (const State& state : states) {
+        fields_[state.field] =
+            addLabel(new StateLabel(state.caption, client), state.name, twips(0, state.top, 975, 255));
+    }
 
-    QLabel* panel = addLabel("Label1", "ここにもじをいれます！11文字まで一行に可能", twips(3720, 3360, 3615, 735));
+    QLabel* panel = addLabel(new QLabel("ここにもじをいれます！11文字まで一行に可能", client), "Label1",
+                             twips(3720, 3360, 3615, 735));
     QFont mincho;
     mincho.setFamilies({"ＭＳ 明朝", "IPAMincho", "Noto Serif CJK JP"});
     mincho.setPointSize(12);
@@ -82,7 +89,7 @@ void Form1::buildControls() {
     panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fields_[Field::Message] = panel;
 
-    QLabel* heading = addLabel("Label6", "レベルを　　　選択してね☆", twips(6480, 120, 1095, 375));
+    QLabel* heading = addLabel(new QLabel("レベルを　　　選択してね☆", client), "Label6", twips(6480, 120, 1095, 375));
     heading->setWordWrap(true);
     heading->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -93,20 +100,21 @@ void Form1::buildControls() {
     picture->setLineWidth(2);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->setPixmap(ui::picture("character.jpg"));
+    picture->setAccessibleName("キャラクター");
     picture->setFocusPolicy(Qt::StrongFocus);
     picture->setAttribute(Qt::WA_NoMousePropagation);
     picture->raise();
     on(picture, {.click = [this] { Picture1_Click(); }});
 
     for (const KeyImage& key : kKeyImages) {
-        auto* image = new QLabel(client);
+        const int note = key.note;
+        auto answer = [this, note] { quiz_.answer(note); };
+        auto* image = new KeyImageLabel(pelmora::note(note).letter, answer, client);
         image->setObjectName(key.name);
         image->setPixmap(ui::picture(key.picture));
         image->setGeometry(twips(key.left, key.top, key.width, key.height));
         image->setMouseTracking(true);
-        const int note = key.note;
         PointerHandlers handlers{.mouseMove = [this, note] { messages::keyHovered(*this, note); }};
-        auto answer = [this, note] { quiz_.answer(note); };
         (key.answers == Answers::OnMouseDown ? handlers.mouseDown : handlers.click) = answer;
         on(image, handlers);
     }
@@ -147,8 +155,7 @@ void Form1::buildControls() {
     start->setFocus();
 }
 
-QLabel* Form1::addLabel(const char* name, const char* caption, QRect geometry) {
-    auto* label = new QLabel(caption, centralWidget());
+QLabel* Form1::addLabel(QLabel* label, const char* name, QRect geometry) {
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     label->setGeometry(geometry);

@@ -38,7 +38,7 @@ private:
     void buildControls();
     void buildMenus();
     void place();
-    QLabel* addLabel(const char* name, const char* caption, QRect geometry);
+    QLabel* addLabel(QLabel* label, const char* name, QRect geometry);
     void on(QWidget* control, PointerHandlers handlers);
 
     void Form_Load();

@@ -31,6 +31,8 @@ Form3::Form3(Platform& platform, std::function<void()> showMain)
     name_->setObjectName("Text1");
     name_->setGeometry(twips(840, 600, 2415, 270));
     name_->setMaxLength(std::numeric_limits<int>::max());
+    // The prompt names the entry for assistive technology.
+    prompt->setBuddy(name_);
 
     auto* save = new QPushButton("保存", this);
     save->setObjectName("Command1");

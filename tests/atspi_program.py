@@ -1,0 +1,95 @@
+"""The real program in a folder of its own, looked at as a screen reader
+looks at it: through AT-SPI, on the buses that assistive_session.sh starts."""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+
+def pump():
+    """Lets AT-SPI deliver the events that have arrived."""
+    context = GLib.MainContext.default()
+    while context.iteration(False):
+        pass
+
+
+def wait_until(done, what, seconds=20):
+    """Returns what `done` returns once that is true; `what`, or what it
+    returns then, says what was awaited."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        pump()
+        result = done()
+        if result:
+            return result
+        time.sleep(0.02)
+    raise AssertionError("timed out waiting for " + (what() if callable(what) else what))
+
+
+def find_all(root, role, name=None):
+    return pyatspi.findAllDescendants(
+        root, lambda a: a.getRole() == role and (name is None or a.name == name))
+
+
+def centre(accessible):
+    extents = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return extents.x + extents.width // 2, extents.y + extents.height // 2
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *map(str, args)], check=True)
+
+
+class Program:
+    """Started with a record holding `name` as the player's name."""
+
+    def __init__(self, bin_dir, name):
+        self.folder = tempfile.mkdtemp(prefix="pelmora-atspi-")
+        for item in ("pelmora", "mi", "pictures"):
+            source = os.path.join(bin_dir, item)
+            target = os.path.join(self.folder, item)
+            (shutil.copytree if os.path.isdir(source) else shutil.copy2)(source, target)
+        with open(self.record_path(), "wb") as record:
+            record.write(("[情報]\r\nユーザー=" + name + "\r\n").encode("cp932"))
+        self.errors = open(os.path.join(self.folder, "stderr.txt"), "w+")
+        self.process = subprocess.Popen([os.path.join(self.folder, "pelmora")], stderr=self.errors)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.errors.close()
+        shutil.rmtree(self.folder)
+
+    def record_path(self):
+        return os.path.join(self.folder, "date.ini")
+
+    def record(self):
+        with open(self.record_path(), "rb") as record:
+            return record.read()
+
+    def window(self, title):
+        """The program's top-level window of that title, once it shows."""
+        def found():
+            for app in pyatspi.Registry.getDesktop(0):
+                if app is not None and app.get_process_id() == self.process.pid:
+                    for window in app:
+                        if window.name == title and window.getState().contains(pyatspi.STATE_SHOWING):
+                            return window
+            return None
+        return wait_until(found, "the window " + title)
+
+    def end(self):
+        """Ends the program as the desktop does; returns its exit status."""
+        self.process.send_signal(signal.SIGTERM)
+        status = self.process.wait(timeout=20)
+        self.errors.seek(0)
+        return status, self.errors.read()
