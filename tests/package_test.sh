@@ -57,11 +57,17 @@ deb=${debs[0]}
 export DEBIAN_FRONTEND=noninteractive
 apt_get() { apt-get -o DPkg::Lock::Timeout=300 -y -qq "$@"; }
 prefix=pelmora-deb-test-
-# Present while the package is installed by this test, so that a run that
-# was killed is cleaned up by the next one.
-marker=$build/deb/installed-by-test
-[ ! -e "$marker" ] || { apt_get purge pelmora >/dev/null; rm -f "$marker"; }
-for user in $(getent passwd | cut -d: -f1 | grep "^$prefix"); do userdel -r "$user" 2>/dev/null; done
+# Holds the test's scratch folder while the package is installed by this
+# test, so that a run that was killed is cleaned up by the next one (outside
+# BUILD/deb, which each package build makes anew).
+marker=$build/package-installed-by-test
+for user in $(getent passwd | cut -d: -f1 | grep "^$prefix"); do userdel -r -f "$user" 2>/dev/null; done
+if [ -e "$marker" ]; then
+    apt_get purge pelmora >/dev/null
+    left=$(cat "$marker")
+    [[ $left != */pelmora-package.* ]] || rm -rf "$left"
+    rm -f "$marker"
+fi
 if dpkg-query -W -f '${Status}' pelmora 2>/dev/null | grep -q 'ok installed'; then
     echo "package_test install: skipped: pelmora is installed on this machine, and the test would remove it"
     exit 77
@@ -74,7 +80,7 @@ players=()
 pid=
 cleanup() {
     [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null
-    for user in "${players[@]}"; do userdel -r "$user" 2>/dev/null; done
+    for user in "${players[@]}"; do userdel -r -f "$user" 2>/dev/null; done
     if [ -e "$marker" ]; then
         apt_get purge pelmora >/dev/null
         rm -f "$marker"
@@ -85,7 +91,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 echo "== installing $deb with apt"
-touch "$marker"
+echo "$work" >"$marker"
 if ! apt_get install "$deb" >"$work/apt.log" 2>&1; then
     # Stale package lists cannot fetch the dependencies.
     apt_get update >/dev/null 2>&1
