@@ -19,7 +19,7 @@ files() {
     if git -C "$source" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
         git -C "$source" ls-files -z --cached --others --exclude-standard
     else
-        (cd "$source" && find . -path ./build -prune -o -path './build-*' -prune -o ! -type d -print0)
+        (cd "$source" && find . \( -path ./.git -o -path ./build -o -path './build-*' \) -prune -o ! -type d -print0)
     fi
 }
 files | while IFS= read -r -d '' file; do
