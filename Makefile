@@ -1,10 +1,11 @@
 # make run   - install what is missing, build, start Pelmora
 # make test  - the same set-up, then the whole test suite, headless
 # make bench - start-up, latency and memory figures
+# make deb   - the Debian package, in build/deb
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build run test bench clean
+.PHONY: all setup build run test bench clean deb
 all: build
 
 setup:
@@ -25,6 +26,11 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+deb: setup
+	@echo "Building the Debian package (a few minutes)..."
+	@deb=$$(tools/build-deb.sh $(BUILD)) && echo "The package is $$deb" && \
+	    echo "Install it with: sudo apt install $$deb"
 
 # make install   - build, then install for this user, without root: the
 #                  program folder, a menu entry and the icon; the record is kept

@@ -27,6 +27,19 @@ public:
     virtual float random() = 0;
     // Folder of the running program, without a trailing "/".
     virtual std::string programFolder() = 0;
+
+    // Whether this player may create and replace files in the folder.
+    virtual bool canWriteFolder(const std::string& folder) = 0;
+    // The player's own data folder ($XDG_DATA_HOME, else ~/.local/share),
+    // without a trailing "/"; "" when the player has no home.
+    virtual std::string dataFolder() = 0;
+    virtual bool fileExists(const std::string& path) = 0;
+    // Makes the folder and any missing folder above it, each one for this
+    // player alone; true when it is a folder afterwards.
+    virtual bool makeFolder(const std::string& folder) = 0;
+    // Copies a file byte for byte unless `to` exists already; a copy that
+    // fails half way leaves nothing behind. True when `to` exists afterwards.
+    virtual bool copyFile(const std::string& from, const std::string& to) = 0;
 };
 
 }  // namespace pelmora

@@ -18,6 +18,11 @@ public:
     void seedRandom() override;
     float random() override;
     std::string programFolder() override;
+    bool canWriteFolder(const std::string& folder) override;
+    std::string dataFolder() override;
+    bool fileExists(const std::string& path) override;
+    bool makeFolder(const std::string& folder) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
 
 private:
     std::mt19937 random_;

@@ -5,16 +5,39 @@
 namespace pelmora::record {
 namespace {
 constexpr const char* kSection = "情報";
+constexpr const char* kFile = "/date.ini";
+
+std::string programRecord(Platform& platform) { return platform.programFolder() + kFile; }
+
+// The player's own folder, or "" where the record stays beside the program.
+std::string playerFolder(Platform& platform) {
+    if (platform.canWriteFolder(platform.programFolder())) return {};
+    const std::string data = platform.dataFolder();
+    return data.empty() ? std::string() : data + "/pelmora";
+}
+}  // namespace
+
+std::string path(Platform& platform) {
+    const std::string folder = playerFolder(platform);
+    return folder.empty() ? programRecord(platform) : folder + kFile;
 }
 
-std::string path(Platform& platform) { return platform.programFolder() + "/date.ini"; }
-
 std::string read(Platform& platform, const std::string& key) {
-    return platform.readProfile(kSection, key, path(platform));
+    std::string file = path(platform);
+    if (!platform.fileExists(file)) file = programRecord(platform);
+    return platform.readProfile(kSection, key, file);
 }
 
 bool write(Platform& platform, const std::string& key, const std::string& value) {
-    return platform.writeProfile(kSection, key, value, path(platform));
+    const std::string folder = playerFolder(platform);
+    if (folder.empty()) return platform.writeProfile(kSection, key, value, programRecord(platform));
+    const std::string file = folder + kFile;
+    if (!platform.fileExists(file)) {
+        const std::string program = programRecord(platform);
+        if (!platform.makeFolder(folder)) return false;
+        if (platform.fileExists(program) && !platform.copyFile(program, file)) return false;
+    }
+    return platform.writeProfile(kSection, key, value, file);
 }
 
 void load(QuizView& view, Platform& platform) {

@@ -2,6 +2,12 @@
 // The player's record: date.ini in the program folder, section "情報".
 // It is read into the main window's fields when the window loads and
 // written back when it closes.
+//
+// Where the player may not write the program folder (a system-wide
+// install), each player has a record of their own, pelmora/date.ini in
+// the player's data folder: reads take it once it exists, and the first
+// write makes it as a copy of the program folder's record, so that every
+// key and section of that one stays.
 #include <string>
 
 #include "platform/platform.h"
@@ -16,6 +22,7 @@ inline constexpr const char* kScoreKey = "得点";
 // The stored name of a player who has not registered yet.
 inline constexpr const char* kUnregistered = "名称未設定";
 
+// Where the record is written: the program folder's, or the player's own.
 std::string path(Platform& platform);
 std::string read(Platform& platform, const std::string& key);
 bool write(Platform& platform, const std::string& key, const std::string& value);

@@ -2,6 +2,7 @@
 // A platform that records what the logic asks of it, and a view of plain
 // fields that start with the main window's design captions.
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,13 @@ struct FakePlatform : Platform {
     std::vector<float> randoms;      // handed out in order, then 0
     std::map<std::string, std::string> profile;  // "path|section|key" -> value
     std::string folder = "/opt/pelmora";
+    std::string data = "/home/player/.local/share";
+    std::set<std::string> readOnly;  // folders that nothing below may be written in
+
+    bool writable(const std::string& path) const {
+        for (const auto& f : readOnly) if (path.rfind(f, 0) == 0) return false;
+        return true;
+    }
 
     std::string readProfile(const std::string& s, const std::string& k, const std::string& p) override {
         calls.push_back("read " + k);
@@ -24,6 +32,7 @@ struct FakePlatform : Platform {
     bool writeProfile(const std::string& s, const std::string& k, const std::string& v,
                       const std::string& p) override {
         calls.push_back("write " + k + "=" + v);
+        if (!writable(p)) return false;
         profile[p + "|" + s + "|" + k] = v;
         return true;
     }
@@ -40,6 +49,21 @@ struct FakePlatform : Platform {
         return r;
     }
     std::string programFolder() override { return folder; }
+    bool canWriteFolder(const std::string& f) override { return writable(f + "/"); }
+    std::string dataFolder() override { return data; }
+    bool fileExists(const std::string& path) override {
+        auto it = profile.lower_bound(path + "|");
+        return it != profile.end() && it->first.rfind(path + "|", 0) == 0;
+    }
+    bool makeFolder(const std::string& f) override { return writable(f + "/"); }
+    bool copyFile(const std::string& from, const std::string& to) override {
+        calls.push_back("copy " + from + " " + to);
+        if (!writable(to)) return false;
+        for (const auto& [key, value] : std::map(profile)) {
+            if (key.rfind(from + "|", 0) == 0) profile[to + key.substr(from.size())] = value;
+        }
+        return true;
+    }
 };
 
 struct FakeView : QuizView {

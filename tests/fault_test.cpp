@@ -142,9 +142,14 @@ protected:
     pid_t pid = -1;
 };
 
+// Neither the program folder nor the player's data folder may be written.
 TEST_F(FaultRun, AFolderItMayNotWriteKeepsTheRecord) {
     const std::string before = cp932::fromUtf8(kRecord);
     writeRecord(before);
+    const fs::path data = base / "data";
+    fs::create_directory(data);
+    fs::permissions(data, fs::perms(0555));
+    inChild = [data] { ::setenv("XDG_DATA_HOME", data.c_str(), 1); };
     if (::geteuid() == 0) {
         // Root writes through any folder, so the player here is nobody, with a
         // folder of its own that it has made read-only.
@@ -154,10 +159,11 @@ TEST_F(FaultRun, AFolderItMayNotWriteKeepsTheRecord) {
         ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
         ASSERT_EQ(::chown(runtime.c_str(), kNobody, kNobody), 0);
         fs::permissions(runtime, fs::perms::owner_all);
-        inChild = [runtime] {
+        inChild = [runtime, data] {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
             ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
             ::setenv("HOME", runtime.c_str(), 1);
+            ::setenv("XDG_DATA_HOME", data.c_str(), 1);
         };
     }
     fs::permissions(folder, fs::perms(0555));
@@ -167,8 +173,9 @@ TEST_F(FaultRun, AFolderItMayNotWriteKeepsTheRecord) {
     EXPECT_EQ(end(), 0);
     EXPECT_EQ(record(), before);
     EXPECT_EQ(listing(folder), files);
+    EXPECT_TRUE(fs::is_empty(data));
     EXPECT_EQ(errorLines(), 1) << errors();
-    EXPECT_NE(errors().find("date.ini"), std::string::npos) << errors();
+    EXPECT_NE(errors().find((data / "pelmora/date.ini").string()), std::string::npos) << errors();
 }
 
 // A record bigger than the limit: every save fails part way, as on a full

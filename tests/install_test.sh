@@ -15,7 +15,7 @@ trap '[ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 export HOME="$work/home of \$player \"one\""
 export XDG_DATA_HOME=$HOME/data
 folder=$XDG_DATA_HOME/pelmora
-entry=$XDG_DATA_HOME/applications/pelmora.desktop
+entry=$XDG_DATA_HOME/applications/org.pelmora.Pelmora.desktop
 hicolor=$XDG_DATA_HOME/icons/hicolor
 icons=(32x32/apps/pelmora.png 48x48/apps/pelmora.png 64x64/apps/pelmora.png scalable/apps/pelmora.svg)
 mkdir -p "$HOME" "$work/elsewhere"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_platform.h"
 #include "quiz/messages.h"
 #include "record/name_registration.h"
@@ -118,6 +120,70 @@ TEST_F(RecordTest, AResetAverageTakesEffectAtExit) {
     first.fields[Field::Score] = "-10";
     record::save(first, fresh);
     EXPECT_EQ(fresh.profile[kFile + "平均点"], "-10");
+}
+
+// A program folder the player may not write: each player keeps a record of
+// their own, started from the program folder's record, which stays as it was.
+TEST_F(RecordTest, AProtectedProgramFolderGivesEachPlayerARecordOfTheirOwn) {
+    const std::string own = "/home/player/.local/share/pelmora/date.ini|";
+    auto ownValue = [&](const std::string& key) {
+        auto it = platform.profile.find(own + key);
+        return it == platform.profile.end() ? "(none)" : it->second;
+    };
+    store("ユーザー", "名称未設定");
+    platform.profile["/opt/pelmora/date.ini|メモ|版"] = "1";
+    const auto starter = platform.profile;
+    platform.readOnly = {"/opt/pelmora"};
+
+    EXPECT_TRUE(record::waitsForName(record::read(platform, record::kNameKey))) << "a new player is asked";
+    EXPECT_TRUE(record::saveName(platform, "花子"));
+    EXPECT_EQ(ownValue("情報|ユーザー"), "花子");
+    EXPECT_EQ(ownValue("メモ|版"), "1") << "the copy keeps every section";
+    run("10");
+    FakeView second = run("20");
+    EXPECT_EQ(second.text(Field::Message), "こんにちわ☆花子さん") << "reads prefer the player's record";
+    EXPECT_EQ(ownValue("情報|起動回数"), "2");
+    EXPECT_EQ(ownValue("情報|平均点"), "15");
+    EXPECT_EQ(std::count_if(platform.calls.begin(), platform.calls.end(),
+                            [](const std::string& c) { return c.rfind("copy", 0) == 0; }),
+              1);
+    for (const auto& [key, value] : starter) EXPECT_EQ(platform.profile[key], value) << key;
+
+    // Another player on the machine starts from the starter record again.
+    platform.data = "/home/other/.local/share";
+    EXPECT_TRUE(record::waitsForName(record::read(platform, record::kNameKey)));
+    run("5");
+    EXPECT_EQ(platform.profile["/home/other/.local/share/pelmora/date.ini|情報|起動回数"], "1");
+    EXPECT_EQ(ownValue("情報|起動回数"), "2");
+
+    // A writable program folder keeps the record beside the program, whatever
+    // the player's data folder holds.
+    platform.readOnly.clear();
+    EXPECT_EQ(record::path(platform), "/opt/pelmora/date.ini");
+    EXPECT_EQ(record::read(platform, record::kNameKey), "名称未設定");
+}
+
+TEST_F(RecordTest, ARecordThatCannotBeWrittenAnywhereLosesNothing) {
+    store("起動回数", "3");
+    platform.readOnly = {"/opt/pelmora", "/home/player"};
+    const auto before = platform.profile;
+    FakeView view;
+    record::load(view, platform);
+    EXPECT_EQ(view.text(Field::Launches), "4");
+    EXPECT_FALSE(record::save(view, platform));
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(record::saveName(platform, "花子")) << "the name window still gives way";
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("/home/player/.local/share/pelmora/date.ini"), std::string::npos) << errors;
+    EXPECT_EQ(platform.profile, before);
+
+    // Without a home the record stays where it was, and says so.
+    platform.data = "";
+    EXPECT_EQ(record::path(platform), "/opt/pelmora/date.ini");
+    EXPECT_FALSE(record::save(view, platform));
+    EXPECT_EQ(platform.profile, before);
 }
 
 TEST(NameRegistration, WaitsOnlyForTheUnregisteredName) {

@@ -6,7 +6,6 @@
 # lives in the player's data folder, and neither installing again nor
 # uninstalling ever touches the record.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
 
 # A relative XDG_DATA_HOME is to be ignored, as an unset one.
 data=${XDG_DATA_HOME:-}
@@ -14,16 +13,15 @@ data=${XDG_DATA_HOME:-}
 data=$(realpath -m "$data")
 folder=$data/pelmora
 record=$folder/date.ini
-# What installing put in the folder, so that uninstalling removes only that.
+# What installing put in the folder and beside it (as ../applications/...,
+# ../icons/...), so that uninstalling removes only that.
 manifest=$folder/.installed-files
-entry=$data/applications/pelmora.desktop
+entry=$data/applications/org.pelmora.Pelmora.desktop
 hicolor=$data/icons/hicolor
-declare -A icons=(
-    [32x32/apps/pelmora.png]=$here/../assets/pictures/icon.png
-    [48x48/apps/pelmora.png]=$here/../assets/icons/icon-48.png
-    [64x64/apps/pelmora.png]=$here/../assets/icons/icon-64.png
-    [scalable/apps/pelmora.svg]=$here/icon.svg
-)
+# What older versions put beside the folder without listing it: the entry
+# under its old name, which the new one replaces, and the icons.
+old_entry=applications/pelmora.desktop
+unlisted=("$old_entry" icons/hicolor/{32x32,48x48,64x64}/apps/pelmora.png icons/hicolor/scalable/apps/pelmora.svg)
 
 fail() { echo "install: $*" >&2; exit 1; }
 
@@ -60,37 +58,30 @@ install_pelmora() {
         fail "cannot install in $folder: a % or \\ or line break there breaks the launcher; set XDG_DATA_HOME to another folder"
 
     cmake --install "$build" --prefix "$folder" >/dev/null
-    # The files CMake installed, relative to the folder; the list grows over
-    # upgrades, so that uninstalling also removes what older versions brought.
-    # CMake's own list ends without a line break.
-    local installed
+    # The files CMake installed, relative to the folder, and the menu's files
+    # from the build's share/; the list grows over upgrades, so that
+    # uninstalling also removes what older versions brought. CMake's own list
+    # ends without a line break.
+    local installed path line
     installed=$(while IFS= read -r path || [ -n "$path" ]; do
         path=${path#"$folder"/}
         printf '%s\n' "${path#./}"
-    done <"$build/install_manifest.txt")
+    done <"$build/install_manifest.txt"
+        cd "$build/share" && find icons applications -type f -printf '../%p\n')
     { printf '%s\n' "$installed"; [ ! -e "$manifest" ] || cat "$manifest"; } | sort -u >"$manifest.new"
     mv "$manifest.new" "$manifest"
 
-    local icon
-    for icon in "${!icons[@]}"; do
-        install -D -m 644 "${icons[$icon]}" "$hicolor/$icon"
-    done
+    while IFS= read -r path; do
+        install -D -m 644 "$build/share/$path" "$data/$path"
+    done < <(cd "$build/share" && find icons -type f)
+    # The shared entry, started by this copy's path.
     mkdir -p "$(dirname "$entry")"
-    cat >"$entry.new" <<EOF
-[Desktop Entry]
-Type=Application
-Name=Pelmora
-Comment=Ear training: hear a piano note and find it on the keyboard
-Comment[ja]=ピアノの音を聞いて鍵盤で当てる音感トレーニング
-Keywords=ear training;piano;note;quiz;
-Keywords[ja]=音感;ピアノ;音当て;クイズ;
-Exec=$(exec_argument "$folder/pelmora")
-Icon=pelmora
-Terminal=false
-Categories=Education;Music;
-StartupWMClass=pelmora
-EOF
+    while IFS= read -r line; do
+        [[ $line != Exec=* ]] || line="Exec=$(exec_argument "$folder/pelmora")"
+        printf '%s\n' "$line"
+    done <"$build/share/applications/${entry##*/}" >"$entry.new"
     mv "$entry.new" "$entry"
+    rm -f "${data:?}/$old_entry"
     refresh_menus
 
     echo "Pelmora is installed in $folder and listed in the desktop's application menu."
@@ -107,9 +98,7 @@ uninstall_pelmora() {
         find "$folder" -mindepth 1 -depth -type d -empty -delete
         rmdir "$folder" 2>/dev/null || true
     fi
-    local icon
-    for icon in "${!icons[@]}"; do rm -f "$hicolor/$icon"; done
-    rm -f "$entry"
+    for path in "${unlisted[@]}"; do rm -f "$data/$path"; done
     refresh_menus
 
     echo "Pelmora is uninstalled."

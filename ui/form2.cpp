@@ -45,7 +45,7 @@ Form2::Form2()
     struct Label { const char* name; QString caption; int top; int height; bool black; void (Form2::*clicked)(); };
     const Label labels[] = {
         {"labeld", "Pelmora", 240, 480, true, nullptr},
-        {"labelb", "ﾊﾞｰｼﾞｮﾝ1.0", 780, 225, false, nullptr},
+        {"labelb", "ﾊﾞｰｼﾞｮﾝ" PELMORA_VERSION, 780, 225, false, nullptr},
         {"Label1", kAuthorPage.address, 1560, 210, true, &Form2::Label1_Click},
         {"Label2", "キャラクターCG　Lusaro", 2160, 210, true, nullptr},
         {"Label3", kCharacterPage.address, 2520, 210, true, &Form2::Label3_Click},

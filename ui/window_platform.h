@@ -28,6 +28,11 @@ public:
     void seedRandom() override { system_.seedRandom(); }
     float random() override { return system_.random(); }
     std::string programFolder() override { return system_.programFolder(); }
+    bool canWriteFolder(const std::string& f) override { return system_.canWriteFolder(f); }
+    std::string dataFolder() override { return system_.dataFolder(); }
+    bool fileExists(const std::string& p) override { return system_.fileExists(p); }
+    bool makeFolder(const std::string& f) override { return system_.makeFolder(f); }
+    bool copyFile(const std::string& from, const std::string& to) override { return system_.copyFile(from, to); }
 
 private:
     Platform& system_;
