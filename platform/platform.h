@@ -28,8 +28,10 @@ public:
     // Folder of the running program, without a trailing "/".
     virtual std::string programFolder() = 0;
 
-    // Whether this player may create and replace files in the folder.
-    virtual bool canWriteFolder(const std::string& folder) = 0;
+    // Whether this player may change the file, or create and replace files
+    // in the folder. A file that grants nobody write permission is not
+    // writable, not even for root.
+    virtual bool canWrite(const std::string& path) = 0;
     // The player's own data folder ($XDG_DATA_HOME, else ~/.local/share),
     // without a trailing "/"; "" when the player has no home.
     virtual std::string dataFolder() = 0;

@@ -47,9 +47,13 @@ float SystemPlatform::random() {
 
 std::string SystemPlatform::programFolder() { return executableFolder(); }
 
-bool SystemPlatform::canWriteFolder(const std::string& folder) {
-    // A read-only mount says no here too, even to root.
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+bool SystemPlatform::canWrite(const std::string& path) {
+    // A read-only mount says no here too, even to root; root is told yes
+    // for any file on a writable one, so the file's own bits are asked too.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return ::access(path.c_str(), W_OK | X_OK) == 0;
+    return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
 std::string SystemPlatform::dataFolder() {

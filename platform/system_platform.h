@@ -18,7 +18,7 @@ public:
     void seedRandom() override;
     float random() override;
     std::string programFolder() override;
-    bool canWriteFolder(const std::string& folder) override;
+    bool canWrite(const std::string& path) override;
     std::string dataFolder() override;
     bool fileExists(const std::string& path) override;
     bool makeFolder(const std::string& folder) override;

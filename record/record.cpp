@@ -10,8 +10,13 @@ constexpr const char* kFile = "/date.ini";
 std::string programRecord(Platform& platform) { return platform.programFolder() + kFile; }
 
 // The player's own folder, or "" where the record stays beside the program.
+// A starter record that nobody may write (as a system-wide install ships it)
+// is only ever read, so that not even root's runs can change what every new
+// player starts from.
 std::string playerFolder(Platform& platform) {
-    if (platform.canWriteFolder(platform.programFolder())) return {};
+    const std::string record = programRecord(platform);
+    if (platform.canWrite(platform.programFolder()) && (!platform.fileExists(record) || platform.canWrite(record)))
+        return {};
     const std::string data = platform.dataFolder();
     return data.empty() ? std::string() : data + "/pelmora";
 }

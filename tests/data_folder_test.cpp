@@ -55,7 +55,10 @@ TEST(DataFolder, FollowsXdgAndMakesACopyThatNeverReplaces) {
     EXPECT_FALSE(platform.copyFile((base / "missing.ini").string(), (folder / "other.ini").string()));
     EXPECT_FALSE(platform.copyFile((base / "starter.ini").string(), (base / "no/such/folder.ini").string()));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1) << "no copy is left half made";
-    EXPECT_FALSE(platform.canWriteFolder((base / "no/such").string()));
+    EXPECT_FALSE(platform.canWrite((base / "no/such").string()));
+    EXPECT_TRUE(platform.canWrite(folder.string()));
+    ::chmod(own.c_str(), 0444);
+    EXPECT_FALSE(platform.canWrite(own)) << "a file nobody may write is not written, by root neither";
     fs::remove_all(base);
 }
 

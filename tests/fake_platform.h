@@ -49,7 +49,7 @@ struct FakePlatform : Platform {
         return r;
     }
     std::string programFolder() override { return folder; }
-    bool canWriteFolder(const std::string& f) override { return writable(f + "/"); }
+    bool canWrite(const std::string& p) override { return writable(p + (fileExists(p) ? "" : "/")); }
     std::string dataFolder() override { return data; }
     bool fileExists(const std::string& path) override {
         auto it = profile.lower_bound(path + "|");

@@ -106,6 +106,8 @@ snapshot() (
         find . -type f -print0 | sort -z | xargs -0 sha256sum
 )
 snapshot >"$work/program-before"
+expect "the starter record is read-only, so no run, root's neither, changes it" \
+    [ "$(stat -c %a /usr/lib/pelmora/date.ini)" = 444 ]
 
 # A program the launcher started is not our child and may never be reaped: it
 # has ended once it is gone or a zombie.

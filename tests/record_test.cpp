@@ -156,6 +156,11 @@ TEST_F(RecordTest, AProtectedProgramFolderGivesEachPlayerARecordOfTheirOwn) {
     EXPECT_EQ(platform.profile["/home/other/.local/share/pelmora/date.ini|情報|起動回数"], "1");
     EXPECT_EQ(ownValue("情報|起動回数"), "2");
 
+    // A starter record nobody may write is only read, also where the folder
+    // may be written (as root may write it).
+    platform.readOnly = {"/opt/pelmora/date.ini"};
+    EXPECT_EQ(record::path(platform), "/home/other/.local/share/pelmora/date.ini");
+
     // A writable program folder keeps the record beside the program, whatever
     // the player's data folder holds.
     platform.readOnly.clear();

@@ -28,7 +28,7 @@ public:
     void seedRandom() override { system_.seedRandom(); }
     float random() override { return system_.random(); }
     std::string programFolder() override { return system_.programFolder(); }
-    bool canWriteFolder(const std::string& f) override { return system_.canWriteFolder(f); }
+    bool canWrite(const std::string& p) override { return system_.canWrite(p); }
     std::string dataFolder() override { return system_.dataFolder(); }
     bool fileExists(const std::string& p) override { return system_.fileExists(p); }
     bool makeFolder(const std::string& f) override { return system_.makeFolder(f); }
