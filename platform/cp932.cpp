@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
 #include "platform/utf8.h"
 
@@ -84,17 +83,18 @@ struct Tables {
 };
 
 const Tables& tables() {
-    static const std::unique_ptr<Tables> t = std::make_unique<Tables>();
-    return *t;
+    static const Tables t;
+    return t;
 }
 
 }  // namespace
 
 char16_t next(std::string_view bytes, size_t& at) {
+    const Tables& t = tables();
     const auto lead = static_cast<unsigned char>(bytes[at++]);
-    if (!isLead(lead)) return tables().toUnit[lead];
+    if (!isLead(lead)) return t.toUnit[lead];
     if (at == bytes.size() || bytes[at] == '\0') return kUndefined;
-    return tables().toUnit[lead << 8 | static_cast<unsigned char>(bytes[at++])];
+    return t.toUnit[lead << 8 | static_cast<unsigned char>(bytes[at++])];
 }
 
 std::string encode(std::u16string_view text) {

@@ -12,6 +12,15 @@ namespace pelmora::cp932 {
 // not define, or a lead byte at the end, reads as U+30FB (81 45 in CP932).
 char16_t next(std::string_view bytes, size_t& at);
 
+// ASCII, most of any record, without a call: whole files are read a
+// character at a time.
+inline char16_t nextOf(std::string_view bytes, size_t& at) {
+    const auto c = static_cast<unsigned char>(bytes[at]);
+    if (c >= 0x80) return next(bytes, at);
+    ++at;
+    return c;
+}
+
 // A character CP932 lacks is stored as its best-fit look-alike where Windows
 // has one (é as e) and otherwise as "?", one for each UTF-16 unit.
 std::string encode(std::u16string_view text);

@@ -135,7 +135,7 @@ private:
     char32_t decode(size_t& at) {
         switch (encoding_) {
             case Encoding::Cp932:
-                return cp932::next(file_, at);
+                return cp932::nextOf(file_, at);
             case Encoding::Utf8: {
                 const size_t from = at;
                 const char32_t c = utf8::next(file_, at);
