@@ -1,7 +1,7 @@
 // Any bytes as the record file. Reading never fails or runs away; a value
-// written reads back as reading gives any value (trimmed, unquoted, cut), and
-// the rest of the file keeps its bytes and its values. Mostly on the text in
-// memory, and once per input through a real file.
+// written reads back as reading gives any value (trimmed, up to a NUL,
+// unquoted), and the rest of the file keeps its bytes and its values. Mostly
+// on the text in memory, and once per input through a real file.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -18,131 +18,147 @@
 #include "platform/cp932.h"
 #include "platform/ini_text.h"
 #include "platform/profile_file.h"
+#include "platform/utf8.h"
 #include "shown.h"
 
 using namespace pelmora;
 using std::string;
 using std::string_view;
+using std::u16string;
+using std::u16string_view;
 
 namespace {
-
-constexpr auto npos = string_view::npos;
-
-// The program's names in CP932 bytes, so that the names do not depend on the
-// converter under test.
-const string kInfo = "\x8F\xEE\x95\xF1";                       // 情報
-const string kOther = "\x82\xD9\x82\xA9";                      // ほか
-const string kUser = "\x83\x86\x81\x5B\x83\x55\x81\x5B";       // ユーザー
-const string kAverage = "\x95\xBD\x8B\xCF\x93\x5F";            // 平均点
-const string kLaunches = "\x8B\x4E\x93\xAE\x89\xF1\x90\x94";   // 起動回数
-const string kScore = "\x93\xBE\x93\x5F";                      // 得点
 
 void require(bool ok, const char* what, string_view a = {}, string_view b = {}) {
     if (ok) return;
     std::fprintf(stderr, "profile_fuzz: %s\n  \"%s\"\n  \"%s\"\n", what, shown(a).c_str(), shown(b).c_str());
     std::abort();
 }
-
-string without(string_view s, string_view chars) {
-    string out;
-    for (char c : s)
-        if (chars.find(c) == npos) out += c;
-    return out;
+void require(bool ok, const char* what, u16string_view a, u16string_view b = {}) {
+    if (!ok) require(ok, what, string_view(utf8::fromUtf16(a)), string_view(utf8::fromUtf16(b)));
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isLead(char c) {
-    auto u = static_cast<unsigned char>(c);
-    return (u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC);
-}
+bool isBlank(char16_t c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == 0x1A; }
 
-// A value as reading gives it back: blanks trimmed, one pair of enclosing
-// quotes dropped, at most 1023 bytes without half a double-byte character.
-string asRead(string_view v) {
+// A value as reading gives it back: blanks trimmed, cut at a NUL, one pair of
+// enclosing quotes dropped.
+u16string asRead(u16string_view v) {
     while (!v.empty() && isBlank(v.front())) v.remove_prefix(1);
     while (!v.empty() && isBlank(v.back())) v.remove_suffix(1);
+    v = v.substr(0, v.find(u'\0'));
     if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
-    size_t n = 0;
-    while (n < v.size()) {
-        const size_t width = isLead(v[n]) && n + 1 < v.size() ? 2 : 1;
-        if (n + width > 1023) break;
-        n += width;
-    }
-    return string(v.substr(0, n));
+    return u16string(v);
 }
 
-// Names the reader might take for the same: blanks trimmed and ASCII case
-// ignored on every byte, which also joins a few it keeps apart.
-string folded(string_view name) {
+// Names the reader takes for the same: blanks trimmed, up to a NUL, ASCII
+// case ignored.
+u16string folded(u16string_view name) {
     while (!name.empty() && isBlank(name.front())) name.remove_prefix(1);
     while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
-    string out(name);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    u16string out(name.substr(0, name.find(u'\0')));
+    for (char16_t& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char16_t>(c - 'A' + 'a');
     return out;
 }
 
-bool atLineStart(string_view text, size_t at) { return at == 0 || text[at - 1] == '\n'; }
+// The file's lines as bytes, [start, end) of text then its line end up to
+// next, stepping over whole characters of its encoding as the reader does.
+struct Line {
+    size_t start, end, next;
+};
+std::vector<Line> lines(string_view file) {
+    size_t at = 0, limit = file.size();
+    int encoding = 0;  // CP932, UTF-8, UTF-16 LE, UTF-16 BE
+    if (file.starts_with("\xEF\xBB\xBF")) encoding = 1, at = 3;
+    if (file.starts_with("\xFF\xFE") || file.starts_with("\xFE\xFF")) {
+        encoding = file[0] == '\xFF' ? 2 : 3, at = 2;
+        limit -= limit % 2;
+    }
+    auto next = [&](size_t& i) -> char32_t {
+        if (encoding == 0) return cp932::next(file, i);
+        if (encoding == 1) return utf8::next(file, i);
+        i += 2;
+        return static_cast<unsigned char>(file[i - (encoding == 2 ? 1 : 2)]) << 8 |
+               static_cast<unsigned char>(file[i - (encoding == 2 ? 2 : 1)]);
+    };
+    std::vector<Line> out;
+    Line line{at, at, at};
+    while (at < limit) {
+        size_t i = at;
+        const char32_t c = next(i);
+        if (c == '\r' || c == '\n') {
+            line.end = at;
+            if (size_t j = i; c == '\r' && j < limit && next(j) == '\n') i = j;
+            line.next = i;
+            out.push_back(line);
+            line = {i, i, i};
+        }
+        at = i;
+    }
+    if (line.start < limit) out.push_back({line.start, limit, limit});
+    return out;
+}
 
-// Whether `after` is `before` with `part` put in at some `at`, in place of as
-// many bytes as the sizes leave over, for an `at` that `fits`.
-template <class Fits>
-bool splicedIn(string_view before, string_view after, string_view part, Fits fits) {
-    if (after.size() < part.size() || after.size() > before.size() + part.size()) return false;
-    const size_t removed = before.size() + part.size() - after.size();
-    const size_t keep = after.size() - part.size();
+// Whether `after` is `before` with at most the text of one of its lines
+// changed, or with text put in somewhere (a line added between lines).
+bool changedWithinOneLine(string_view before, string_view after) {
+    const size_t shorter = std::min(before.size(), after.size());
     size_t prefix = 0, suffix = 0;
-    while (prefix < std::min(before.size(), after.size()) && before[prefix] == after[prefix]) ++prefix;
-    while (suffix < std::min(before.size(), after.size()) &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-        ++suffix;
-    for (size_t at = keep > suffix ? keep - suffix : 0; at <= std::min(prefix, keep); ++at)
-        if (after.compare(at, part.size(), part) == 0 && fits(at, removed)) return true;
+    while (prefix < shorter && before[prefix] == after[prefix]) ++prefix;
+    while (suffix < shorter && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) ++suffix;
+    if (after.size() >= before.size() && prefix + suffix >= before.size()) return true;
+    for (const Line& line : lines(before)) {
+        const size_t kept = line.start + (before.size() - line.end);
+        if (prefix >= line.start && suffix >= before.size() - line.end && kept <= after.size()) return true;
+    }
     return false;
 }
 
-// Whether writing changed nothing but the text of one line, now `line`, or
-// added `line` (after its section's `header` where that is new) between lines.
-bool onlyTheLineChanged(string_view before, string_view after, const string& line, const string& header) {
-    auto replaced = [&](size_t at, size_t removed) {
-        const size_t end = at + removed;
-        return atLineStart(before, at) && before.substr(at, removed).find('\n') == npos &&
-               (end == before.size() || before[end] == '\r' || before[end] == '\n');
-    };
-    if (splicedIn(before, after, line, replaced)) return true;
-    auto betweenLines = [&](size_t at, size_t removed) { return removed == 0 && atLineStart(before, at); };
-    auto afterLastLine = [&](size_t at, size_t removed) {
-        return removed == 0 && at == before.size() && !before.empty() && before.back() != '\n';
-    };
-    for (const string& lines : {line + "\r\n", header + "\r\n" + line + "\r\n"})
-        if (splicedIn(before, after, lines, betweenLines) || splicedIn(before, after, "\r\n" + lines, afterLastLine))
-            return true;
-    return false;
+// The file's text as UTF-16, for picking names and values out of it.
+u16string decoded(string_view file) {
+    if (file.starts_with("\xEF\xBB\xBF")) return utf8::toUtf16(file.substr(3));
+    if (file.starts_with("\xFF\xFE") || file.starts_with("\xFE\xFF")) {
+        u16string out;
+        for (size_t i = 2; i + 1 < file.size(); i += 2)
+            out += static_cast<char16_t>(
+                file[0] == '\xFF' ? static_cast<unsigned char>(file[i + 1]) << 8 | static_cast<unsigned char>(file[i])
+                                  : static_cast<unsigned char>(file[i]) << 8 | static_cast<unsigned char>(file[i + 1]));
+        return out;
+    }
+    return cp932::decode(file);
+}
+
+// A text as the program passes it: through CP932, without line breaks.
+u16string passed(u16string_view s) {
+    u16string out = cp932::decode(cp932::encode(s));
+    std::erase_if(out, [](char16_t c) { return c == '\r' || c == '\n'; });
+    return out;
 }
 
 struct Choices {
-    std::vector<string> sections, keys, values;
+    std::vector<u16string> sections, keys, values;
 };
 
 // What to write: names and values found in the file itself, so that the
 // fuzzer steers them, then the program's own names.
-Choices choices(string_view text) {
+Choices choices(string_view file) {
     Choices c;
+    const u16string text = decoded(file);
     for (size_t pos = 0; pos < text.size() && c.values.size() < 4;) {
-        const size_t lf = text.find('\n', pos);
-        const string line = without(text.substr(pos, lf == npos ? npos : lf - pos), "\r");
-        pos = lf == npos ? text.size() : lf + 1;
-        if (line.starts_with('[')) {
-            if (c.sections.size() < 3) c.sections.push_back(line.substr(1, line.rfind(']') - 1));
-        } else if (size_t eq = line.find('='); eq != npos) {
-            if (c.keys.size() < 3) c.keys.push_back(line.substr(0, eq));
-            c.values.push_back(line.substr(eq + 1));
+        const size_t end = std::min(text.find(u'\n', pos), text.find(u'\r', pos));
+        const u16string line = text.substr(pos, end == u16string::npos ? u16string::npos : end - pos);
+        pos = end == u16string::npos ? text.size() : end + 1;
+        if (line.starts_with(u'[')) {
+            if (c.sections.size() < 3) c.sections.push_back(passed(line.substr(1, line.rfind(u']') - 1)));
+        } else if (size_t eq = line.find(u'='); eq != u16string::npos) {
+            if (c.keys.size() < 3) c.keys.push_back(passed(line.substr(0, eq)));
+            c.values.push_back(passed(line.substr(eq + 1)));
         }
     }
-    for (const string& s : {kInfo, " " + kInfo + "\t", kOther, string("\x83\x5D")}) c.sections.push_back(s);
-    for (const string& k : {kScore, kUser, kAverage, kLaunches, string("Name")}) c.keys.push_back(k);
-    c.values.push_back(without(text, "\r\n"));  // long enough to be cut, now and then
-    c.values.push_back("");
+    for (const char* s : {"情報", " 情報\t", "ほか", "ゾ"}) c.sections.push_back(utf8::toUtf16(s));
+    for (const char* k : {"得点", "ユーザー", "平均点", "起動回数", "Name"}) c.keys.push_back(utf8::toUtf16(k));
+    c.values.push_back(passed(text.substr(0, 2000)));  // long enough to be cut, now and then
+    c.values.push_back(u"");
     return c;
 }
 
@@ -151,35 +167,27 @@ Choices choices(string_view text) {
 void inMemory(string text) {
     const Choices c = choices(text);
     const size_t rows = std::min<size_t>(c.sections.size(), 4), columns = std::min<size_t>(c.keys.size(), 5);
-    std::vector<std::optional<string>> grid;
-    for (size_t r = 0; r < rows; ++r) {
-        for (size_t k = 0; k < columns; ++k) {
-            string v = ini::value(text, c.sections[r], c.keys[k]);
-            require(v.size() <= 1023 && v.find('\n') == npos, "a value read is too long or has a line break", v);
-            grid.emplace_back(std::move(v));
-        }
-    }
+    std::vector<std::optional<u16string>> grid;
+    for (size_t r = 0; r < rows; ++r)
+        for (size_t k = 0; k < columns; ++k) grid.emplace_back(ini::value(text, c.sections[r], c.keys[k]));
 
     const size_t writes = std::min<size_t>(5, std::max({c.sections.size(), c.keys.size(), c.values.size()}));
     for (size_t i = 0; i < writes; ++i) {
-        const string& section = c.sections[i % c.sections.size()];
-        const string& key = c.keys[i % c.keys.size()];
-        const string& value = c.values[i % c.values.size()];
+        const u16string& section = c.sections[i % c.sections.size()];
+        const u16string& key = c.keys[i % c.keys.size()];
+        const u16string& value = c.values[i % c.values.size()];
         if (!ini::canWrite(section, key)) continue;
         string after = ini::put(text, section, key, value);
-        const string back = ini::value(after, section, key);
+        const u16string back = ini::value(after, section, key);
         require(back == asRead(value), "the value written does not read back", back, value);
-        require(ini::put(after, section, key, value) == after, "writing the same value again changed the text",
-                after);
-        require(onlyTheLineChanged(text, after, key + "=" + value, "[" + section + "]"),
-                "writing changed more than the key's line", text, after);
-        const string sectionFolded = folded(section), keyFolded = folded(key);
+        require(ini::put(after, section, key, value) == after, "writing the same value again changed the text", after);
+        require(changedWithinOneLine(text, after), "writing changed more than the key's line", text, after);
+        const u16string sectionFolded = folded(section), keyFolded = folded(key);
         for (size_t r = 0; r < rows; ++r)
             for (size_t k = 0; k < columns; ++k)
                 if (folded(c.sections[r]) == sectionFolded && folded(c.keys[k]) == keyFolded)
-                    grid[r * columns + k] = c.sections[r] == section && c.keys[k] == key
-                                                ? std::optional(asRead(value))
-                                                : std::nullopt;
+                    grid[r * columns + k] =
+                        c.sections[r] == section && c.keys[k] == key ? std::optional(asRead(value)) : std::nullopt;
         text = std::move(after);
     }
 
@@ -187,7 +195,7 @@ void inMemory(string text) {
         for (size_t k = 0; k < columns; ++k)
             if (const auto& v = grid[r * columns + k])
                 require(ini::value(text, c.sections[r], c.keys[k]) == *v, "a value not written changed",
-                        c.sections[r] + "/" + c.keys[k], text);
+                        utf8::fromUtf16(c.sections[r] + u"/" + c.keys[k]), text);
 }
 
 string scratchFolder() {
@@ -221,13 +229,21 @@ void throughAFile(const string& text) {
 
     const string value = text.substr(0, 2000);
     require(profile::write("情報", "得点", value, path), "writing the record failed");
-    const string stored = cp932::fromUtf8(without(string_view(value.c_str()), "\r\n"));
+    const u16string stored = passed(utf8::toUtf16(value.c_str()));
+    // Whole characters up to 1023 bytes: in what encoding gives, a lead byte
+    // always starts a pair.
+    string expected = cp932::encode(asRead(stored));
+    for (size_t n = 0; n < expected.size();) {
+        const auto lead = static_cast<unsigned char>(expected[n]);
+        const size_t width = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1;
+        if (n + width > 1023) expected.resize(n);
+        n += width;
+    }
     const string score = profile::read("情報", "得点", path);
-    require(score == cp932::toUtf8(asRead(stored)), "the score written does not read back", score, value);
+    require(score == cp932::toUtf8(expected), "the score written does not read back", score, value);
     require(profile::read("情報", "起動回数", path) == launches, "the launch count changed");
-    const string after = contents(path);
-    require(onlyTheLineChanged(text, after, kScore + "=" + stored, "[" + kInfo + "]"),
-            "writing the file changed more than the key's line", text, after);
+    require(changedWithinOneLine(text, contents(path)), "writing the file changed more than the key's line", text,
+            contents(path));
     require(entries(folder) == 1, "writing left another file beside the record");
 }
 

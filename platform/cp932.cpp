@@ -2,64 +2,128 @@
 
 #include <iconv.h>
 
-#include <cerrno>
+#include <array>
+#include <cstdint>
+
+#include "platform/utf8.h"
 
 namespace pelmora::cp932 {
 namespace {
 
-// Length of the well-formed UTF-8 sequence at s[0..n), or 0 if it is not one.
-size_t utf8Length(const unsigned char* s, size_t n) {
-    const unsigned char c = s[0];
-    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || len > n) return 0;
-    for (size_t i = 1; i < len; ++i)
-        if ((s[i] & 0xC0) != 0x80) return 0;
-    return len;
-}
+constexpr char16_t kUndefined = 0x30FB;  // what Windows reads an undefined code as
+constexpr uint16_t kNone = 0;            // no code: encoded as "?"
 
 bool isLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool isTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
-// How many input bytes one unconvertible character takes, so that it turns
-// into a single replacement rather than one per byte.
-size_t skipUtf8(const unsigned char* s, size_t n) {
-    size_t len = utf8Length(s, n);
-    return len ? len : 1;
-}
-size_t skipCp932(const unsigned char* s, size_t n) { return n >= 2 && isLead(s[0]) && isTrail(s[1]) ? 2 : 1; }
+// Where Windows' table differs from the C library's: the single bytes it
+// maps to compatibility characters, the look-alikes it stores for
+// characters the code page lacks, and five characters it leaves out.
+struct Difference {
+    char16_t unit;
+    uint16_t code;
+};
+constexpr Difference kWindowsOnly[] = {
+    {0x0080, 0x80},   {0xF8F0, 0xA0},  {0xF8F1, 0xFD},   {0xF8F2, 0xFE},   {0xF8F3, 0xFF},   {0x00A1, 0x21},
+    {0x00A6, 0x7C},   {0x00A9, 0x63},  {0x00AA, 0x61},   {0x00AB, 0x81E1}, {0x00AD, 0x2D},   {0x00AE, 0x52},
+    {0x00AF, 0x8150}, {0x00B2, 0x32},  {0x00B3, 0x33},   {0x00B5, 0x83CA}, {0x00B7, 0x8145}, {0x00B8, 0x8143},
+    {0x00B9, 0x31},   {0x00BA, 0x6F},  {0x00BB, 0x81E2}, {0x00C0, 0x41},   {0x00C1, 0x41},   {0x00C2, 0x41},
+    {0x00C3, 0x41},   {0x00C4, 0x41},  {0x00C5, 0x41},   {0x00C6, 0x41},   {0x00C7, 0x43},   {0x00C8, 0x45},
+    {0x00C9, 0x45},   {0x00CA, 0x45},  {0x00CB, 0x45},   {0x00CC, 0x49},   {0x00CD, 0x49},   {0x00CE, 0x49},
+    {0x00CF, 0x49},   {0x00D0, 0x44},  {0x00D1, 0x4E},   {0x00D2, 0x4F},   {0x00D3, 0x4F},   {0x00D4, 0x4F},
+    {0x00D5, 0x4F},   {0x00D6, 0x4F},  {0x00D8, 0x4F},   {0x00D9, 0x55},   {0x00DA, 0x55},   {0x00DB, 0x55},
+    {0x00DC, 0x55},   {0x00DD, 0x59},  {0x00DE, 0x54},   {0x00DF, 0x73},   {0x00E0, 0x61},   {0x00E1, 0x61},
+    {0x00E2, 0x61},   {0x00E3, 0x61},  {0x00E4, 0x61},   {0x00E5, 0x61},   {0x00E6, 0x61},   {0x00E7, 0x63},
+    {0x00E8, 0x65},   {0x00E9, 0x65},  {0x00EA, 0x65},   {0x00EB, 0x65},   {0x00EC, 0x69},   {0x00ED, 0x69},
+    {0x00EE, 0x69},   {0x00EF, 0x69},  {0x00F0, 0x64},   {0x00F1, 0x6E},   {0x00F2, 0x6F},   {0x00F3, 0x6F},
+    {0x00F4, 0x6F},   {0x00F5, 0x6F},  {0x00F6, 0x6F},   {0x00F8, 0x6F},   {0x00F9, 0x75},   {0x00FA, 0x75},
+    {0x00FB, 0x75},   {0x00FC, 0x75},  {0x00FD, 0x79},   {0x00FE, 0x74},   {0x00FF, 0x79},   {0x3094, 0x8394},
+    {0x2014, kNone},  {0x2016, kNone}, {0x203E, kNone},  {0x2212, kNone},  {0x301C, kNone},
+};
 
-// Every failure of iconv consumes at least one input byte, so this ends on
-// any input.
-std::string convert(const char* to, const char* from, const std::string& in, const std::string& replacement,
-                    size_t (*skip)(const unsigned char*, size_t)) {
-    std::string out;
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
-    out.reserve(in.size() * 2);
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char buffer[4096];
-    while (srcLeft > 0) {
-        char* dst = buffer;
-        size_t dstLeft = sizeof buffer;
-        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        int err = errno;
-        out.append(buffer, dst - buffer);
-        if (r != static_cast<size_t>(-1) || err == E2BIG) continue;
-        size_t n = err == EILSEQ ? skip(reinterpret_cast<unsigned char*>(src), srcLeft) : srcLeft;
-        out += replacement;
-        src += n;
-        srcLeft -= n;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+// Both directions as tables, filled once from iconv's CP932 and the
+// differences above: 64 K entries each, looked up per character.
+struct Tables {
+    std::array<char16_t, 0x10000> toUnit{};  // by code: a single byte, or lead << 8 | trail
+    std::array<uint16_t, 0x10000> toCode{};  // by UTF-16 unit
+    Tables() {
+        iconv_t in = iconv_open("UTF-16LE", "CP932"), out = iconv_open("CP932", "UTF-16LE");
+        auto run = [](iconv_t cd, const char* src, size_t n, char* dst, size_t room) -> size_t {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            char* s = const_cast<char*>(src);
+            char* d = dst;
+            if (cd == reinterpret_cast<iconv_t>(-1) || iconv(cd, &s, &n, &d, &room) == static_cast<size_t>(-1))
+                return 0;
+            return static_cast<size_t>(d - dst);
+        };
+        for (unsigned code = 0; code < 0x10000; ++code) {
+            const unsigned char bytes[2] = {static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code)};
+            const bool pair = code > 0xFF;
+            if (pair ? !isLead(bytes[0]) : isLead(bytes[1])) continue;
+            unsigned char unit[4];
+            size_t n = pair ? run(in, reinterpret_cast<const char*>(bytes), 2, reinterpret_cast<char*>(unit), 4)
+                            : run(in, reinterpret_cast<const char*>(bytes + 1), 1, reinterpret_cast<char*>(unit), 4);
+            toUnit[code] = n == 2 ? static_cast<char16_t>(unit[0] | unit[1] << 8) : kUndefined;
+        }
+        for (unsigned u = 1; u < 0x10000; ++u) {
+            const unsigned char unit[2] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8)};
+            unsigned char code[4];
+            size_t n = u >= 0xD800 && u < 0xE000
+                           ? 0
+                           : run(out, reinterpret_cast<const char*>(unit), 2, reinterpret_cast<char*>(code), 4);
+            toCode[u] = n == 1 ? code[0] : n == 2 ? static_cast<uint16_t>(code[0] << 8 | code[1]) : kNone;
+        }
+        if (in != reinterpret_cast<iconv_t>(-1)) iconv_close(in);
+        if (out != reinterpret_cast<iconv_t>(-1)) iconv_close(out);
+        for (const Difference& d : kWindowsOnly) {
+            toCode[d.unit] = d.code;
+            if (d.code > 0x7F && d.code <= 0xFF) toUnit[d.code] = d.unit;
+        }
+        toUnit[0] = 0;
     }
-    iconv_close(cd);
-    return out;
+};
+
+const Tables& tables() {
+    static const Tables t;
+    return t;
 }
 
 }  // namespace
 
-std::string fromUtf8(const std::string& utf8) { return convert("CP932", "UTF-8", utf8, "?", skipUtf8); }
+char16_t next(std::string_view bytes, size_t& at) {
+    const Tables& t = tables();
+    const auto lead = static_cast<unsigned char>(bytes[at++]);
+    if (!isLead(lead)) return t.toUnit[lead];
+    if (at == bytes.size() || bytes[at] == '\0') return kUndefined;
+    return t.toUnit[lead << 8 | static_cast<unsigned char>(bytes[at++])];
+}
 
-std::string toUtf8(const std::string& bytes) { return convert("UTF-8", "CP932", bytes, "\xEF\xBF\xBD", skipCp932); }
+std::string encode(std::u16string_view text) {
+    const Tables& t = tables();
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char16_t u : text) {
+        const uint16_t code = u == 0 ? 0 : t.toCode[u];
+        if (u != 0 && code == kNone) {
+            out += '?';
+        } else if (code > 0xFF) {
+            out += static_cast<char>(code >> 8);
+            out += static_cast<char>(code);
+        } else {
+            out += static_cast<char>(code);
+        }
+    }
+    return out;
+}
+
+std::u16string decode(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t at = 0; at < bytes.size();) out += next(bytes, at);
+    return out;
+}
+
+std::string fromUtf8(std::string_view utf8) { return encode(utf8::toUtf16(utf8)); }
+
+std::string toUtf8(std::string_view bytes) { return utf8::fromUtf16(decode(bytes)); }
 
 }  // namespace pelmora::cp932

@@ -1,143 +1,270 @@
 #include "platform/ini_text.h"
 
+#include "platform/cp932.h"
+#include "platform/utf8.h"
+
 namespace pelmora::ini {
 namespace {
 
-constexpr size_t kMaxValue = 1023;  // what fits the caller's 1024-byte buffer
-constexpr auto npos = std::string_view::npos;
+constexpr auto npos = std::u16string_view::npos;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-bool isLead(char c) {
-    auto u = static_cast<unsigned char>(c);
-    return (u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC);
+enum class Encoding { Cp932, Utf8, Utf16Le, Utf16Be };
+
+bool isBlank(char16_t c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == 0x1A || c == '\r' || c == '\n';
 }
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char16_t lower(char16_t c) { return c >= 'A' && c <= 'Z' ? static_cast<char16_t>(c - 'A' + 'a') : c; }
 
-std::string_view trim(std::string_view s) {
+std::u16string_view trim(std::u16string_view s) {
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 
-// Trail bytes of CP932 cover the ASCII letters and ']', so both the folding
-// and the search for ']' have to step over double-byte characters whole.
-size_t charWidth(std::string_view s, size_t i) { return isLead(s[i]) && i + 1 < s.size() ? 2 : 1; }
+std::u16string_view upToNul(std::u16string_view s) { return s.substr(0, s.find(u'\0')); }
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size();) {
-        size_t w = charWidth(a, i);
-        if (w == 2 ? a.substr(i, 2) != b.substr(i, 2) : lower(a[i]) != lower(b[i])) return false;
-        i += w;
-    }
+// `wanted` is trimmed and holds no NUL.
+bool sameName(std::u16string_view inFile, std::u16string_view wanted) {
+    inFile = upToNul(inFile);
+    if (inFile.size() != wanted.size()) return false;
+    for (size_t i = 0; i < inFile.size(); ++i)
+        if (lower(inFile[i]) != lower(wanted[i])) return false;
     return true;
 }
 
-size_t findClose(std::string_view s) {
-    for (size_t i = 1; i < s.size(); i += charWidth(s, i))
-        if (s[i] == ']') return i;
-    return npos;
-}
-
-enum class Kind { Blank, Section, Key, Other };
-
-struct Line {
-    size_t start = 0, end = 0, next = 0;  // text [start, end), then its line end up to next
-    Kind kind = Kind::Other;
-    std::string_view name, value;
-    bool endsWithLf(std::string_view text) const { return next > end && text[next - 1] == '\n'; }
-};
-
-// Only LF ends a line, so CRLF and LF files read alike; a CR before the LF
-// belongs to the line end, and one left at the end of a name or value is
-// trimmed like a blank.
-Line lineAt(std::string_view text, size_t start) {
-    size_t lf = text.find('\n', start);
-    Line line;
-    line.start = start;
-    line.end = lf == npos ? text.size() : lf;
-    line.next = lf == npos ? text.size() : lf + 1;
-    if (line.end > start && text[line.end - 1] == '\r') --line.end;
-    std::string_view s = trim(text.substr(start, line.end - start));
-    if (s.empty()) {
-        line.kind = Kind::Blank;
-    } else if (size_t close = s[0] == '[' ? findClose(s) : npos; close != npos) {
-        line.kind = Kind::Section;
-        line.name = trim(s.substr(1, close - 1));
-    } else if (size_t eq = s[0] == ';' ? npos : s.find('='); eq != npos) {
-        line.kind = Kind::Key;
-        line.name = trim(s.substr(0, eq));
-        line.value = trim(s.substr(eq + 1));
-    }
-    return line;
-}
-
-std::string finish(std::string_view v) {
-    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
-    size_t n = 0;
-    while (n < v.size() && n + charWidth(v, n) <= kMaxValue) n += charWidth(v, n);
-    return std::string(v.substr(0, n));
-}
-
-}  // namespace
-
-std::string value(std::string_view text, std::string_view section, std::string_view key) {
-    section = trim(section);
-    key = trim(key);
-    bool inSection = false;
-    for (size_t pos = 0; pos < text.size();) {
-        Line line = lineAt(text, pos);
-        pos = line.next;
-        if (line.kind == Kind::Section) {
-            if (inSection) break;
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == Kind::Key && sameName(line.name, key)) {
-            return finish(line.value);
+std::string encoded(Encoding encoding, std::u16string_view text) {
+    switch (encoding) {
+        case Encoding::Cp932:
+            return cp932::encode(text);
+        case Encoding::Utf8:
+            return utf8::fromUtf16(text);
+        case Encoding::Utf16Le:
+        case Encoding::Utf16Be: {
+            std::string out;
+            out.reserve(text.size() * 2);
+            for (char16_t u : text) {
+                const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+                out += encoding == Encoding::Utf16Le ? low : high;
+                out += encoding == Encoding::Utf16Le ? high : low;
+            }
+            return out;
         }
     }
     return {};
 }
 
-bool canWrite(std::string_view section, std::string_view key) {
-    // A ']' in the name, or a lead byte at its end that takes the closing
-    // ']' for its second byte, leaves a header that names another section.
-    const std::string header = "[" + std::string(section) + "]";
-    const Line line = lineAt(header, 0);
-    const bool headerReadsBack = line.kind == Kind::Section && sameName(line.name, trim(section));
+enum class Kind { Blank, Section, Key, Unread };
+
+// Reads a file line by line, keeping the bytes each part came from.
+class Lines {
+public:
+    explicit Lines(std::string_view file) : file_(file) {
+        const auto starts = [&](std::string_view signature) { return file.substr(0, signature.size()) == signature; };
+        if (starts("\xEF\xBB\xBF")) {
+            encoding_ = Encoding::Utf8;
+            pos_ = 3;
+        } else if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
+            encoding_ = file[0] == '\xFF' ? Encoding::Utf16Le : Encoding::Utf16Be;
+            pos_ = 2;
+            limit_ = file.size() - (file.size() % 2);  // a half unit at the end reads as nothing
+        }
+    }
+
+    Encoding encoding() const { return encoding_; }
+    // Where the text ends: the end of its last whole character.
+    size_t textEnd() const { return limit_; }
+    // A UTF-8 sequence that the end of the file cut short reads as one
+    // U+FFFD; with a line after it, it would read as something else.
+    size_t cutShortAt() const { return cutShort_; }
+
+    // With `keys` false, only a section header is looked at: any other line
+    // that is not blank comes back Unread, which saves copying it.
+    bool next(bool keys) {
+        if (pos_ >= limit_) return false;
+        start = pos_;
+        units_.clear();
+        ended = false;
+        bool copy = true, decided = keys;
+        while (pos_ < limit_) {
+            size_t at = pos_;
+            const char32_t c = decode(at);
+            if (c == '\r' || c == '\n') {
+                end = pos_;
+                pos_ = at;
+                if (c == '\r' && pos_ < limit_) {
+                    at = pos_;
+                    if (decode(at) == '\n') pos_ = at;
+                }
+                ended = true;
+                break;
+            }
+            if (!decided && !isBlank(static_cast<char16_t>(c))) copy = c == '[', decided = true;
+            if (copy) utf8::append(units_, c);
+            pos_ = at;
+        }
+        if (!ended) end = pos_;
+        classify();
+        if (!copy) kind = Kind::Unread;
+        return true;
+    }
+
+    // The current line: its text is [start, end), then its line end up to
+    // `pos`; `ended` says whether it has one.
+    size_t start = 0, end = 0;
+    bool ended = true;  // so is a file with no lines
+    size_t lineNext() const { return pos_; }
+    Kind kind = Kind::Blank;
+    bool hasValue = false;
+    std::u16string_view name() const {
+        return std::u16string_view(units_).substr(name_.first, name_.second - name_.first);
+    }
+    std::u16string_view value() const {
+        return std::u16string_view(units_).substr(value_.first, value_.second - value_.first);
+    }
+    // The name's bytes in the file, found by reading the line again.
+    std::string_view nameBytes() {
+        size_t at = start, from = start, unit = 0;
+        while (unit < name_.second) {
+            if (unit == name_.first) from = at;
+            unit += decode(at) >= 0x10000 ? 2 : 1;
+        }
+        return file_.substr(from, at - from);
+    }
+
+private:
+    char32_t decode(size_t& at) {
+        switch (encoding_) {
+            case Encoding::Cp932:
+                return cp932::nextOf(file_, at);
+            case Encoding::Utf8: {
+                const size_t from = at;
+                const char32_t c = utf8::next(file_, at);
+                if (at == file_.size() && isCutShort(from)) cutShort_ = from;
+                return c;
+            }
+            case Encoding::Utf16Le:
+            case Encoding::Utf16Be: {
+                const auto b0 = static_cast<unsigned char>(file_[at]), b1 = static_cast<unsigned char>(file_[at + 1]);
+                at += 2;
+                return encoding_ == Encoding::Utf16Le ? (b1 << 8 | b0) : (b0 << 8 | b1);
+            }
+        }
+        return 0;
+    }
+
+    bool isCutShort(size_t from) const {
+        const auto lead = static_cast<unsigned char>(file_[from]);
+        const size_t more = lead >= 0xC2 && lead < 0xE0   ? 1
+                            : lead >= 0xE0 && lead < 0xF0 ? 2
+                            : lead >= 0xF0 && lead < 0xF5 ? 3
+                                                          : 0;
+        return more > 0 && from + 1 + more > file_.size();
+    }
+
+    using Range = std::pair<size_t, size_t>;  // units [first, second) of the line
+
+    Range trimmed(size_t from, size_t to) const {
+        while (from < to && isBlank(units_[from])) ++from;
+        while (to > from && isBlank(units_[to - 1])) --to;
+        return {from, to};
+    }
+
+    void classify() {
+        const auto [from, to] = trimmed(0, units_.size());
+        const std::u16string_view text = std::u16string_view(units_).substr(0, to);
+        hasValue = false;
+        name_ = value_ = {from, from};
+        if (from == to) {
+            kind = Kind::Blank;
+        } else if (size_t close = text.rfind(u']'); units_[from] == '[' && close != npos && close > from) {
+            kind = Kind::Section;
+            name_ = trimmed(from + 1, close);
+        } else if (size_t eq = text.find(u'=', from); eq != npos) {
+            kind = Kind::Key;
+            name_ = trimmed(from, eq);
+            value_ = trimmed(eq + 1, to);
+            hasValue = true;
+        } else {
+            kind = Kind::Key;
+            name_ = {from, to};
+        }
+    }
+
+    std::string_view file_;
+    Encoding encoding_ = Encoding::Cp932;
+    size_t pos_ = 0, limit_ = file_.size();
+    size_t cutShort_ = std::string_view::npos;
+    std::u16string units_;
+    Range name_, value_;
+};
+
+}  // namespace
+
+std::u16string value(std::string_view file, std::u16string_view section, std::u16string_view key) {
+    section = trim(section);
     key = trim(key);
-    return headerReadsBack && !trim(section).empty() && !key.empty() && key[0] != '[' && key[0] != ';' &&
-           key.find('=') == npos;
+    Lines lines(file);
+    bool inSection = section.empty();
+    while (lines.next(inSection)) {
+        if (lines.kind == Kind::Section) {
+            if (inSection) break;
+            inSection = sameName(lines.name(), section);
+        } else if (inSection && lines.kind == Kind::Key && sameName(lines.name(), key)) {
+            if (!lines.hasValue) return {};
+            std::u16string_view v = upToNul(lines.value());
+            if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
+            return std::u16string(v);
+        }
+    }
+    return {};
 }
 
-std::string put(std::string_view text, std::string_view section, std::string_view key, std::string_view value) {
-    const std::string keyLine = std::string(key) + "=" + std::string(value);
-    std::string_view wantSection = trim(section), wantKey = trim(key);
-    bool inSection = false;
-    Line last;  // the section's last non-blank line, the header at least
-    for (size_t pos = 0; pos < text.size();) {
-        Line line = lineAt(text, pos);
-        pos = line.next;
-        if (line.kind == Kind::Section) {
+bool canWrite(std::u16string_view section, std::u16string_view key) {
+    const auto clean = [](std::u16string_view name) {
+        return !trim(name).empty() && name.find_first_of(std::u16string_view(u"\r\n\0", 3)) == npos;
+    };
+    key = trim(key);
+    return clean(section) && clean(key) && key.find(u'=') == npos && key[0] != '[' && key[0] != ';';
+}
+
+std::string put(std::string_view file, std::u16string_view section, std::u16string_view key,
+                std::u16string_view value) {
+    section = trim(section);
+    key = trim(key);
+    Lines lines(file);
+    const Encoding encoding = lines.encoding();
+    const auto text = [&](std::u16string_view s) { return encoded(encoding, s); };
+    bool inSection = false, found = false;
+    size_t after = 0;  // the end of the section's last line that is not blank
+    bool afterEnded = true;
+    while (lines.next(inSection)) {
+        if (lines.kind == Kind::Section) {
             if (inSection) break;
-            inSection = sameName(line.name, wantSection);
-        } else if (inSection && line.kind == Kind::Key && sameName(line.name, wantKey)) {
-            return std::string(text.substr(0, line.start)) + keyLine + std::string(text.substr(line.end));
+            inSection = found = sameName(lines.name(), section);
+        } else if (inSection && lines.kind == Kind::Key && sameName(lines.name(), key)) {
+            return std::string(file.substr(0, lines.start)) + std::string(lines.nameBytes()) +
+                   text(u"=" + std::u16string(value)) + std::string(file.substr(lines.end));
         }
-        if (inSection && line.kind != Kind::Blank) last = line;
+        if (inSection && lines.kind != Kind::Blank) {
+            after = lines.lineNext();
+            afterEnded = lines.ended;
+        }
     }
-    std::string out;
-    out.reserve(text.size() + keyLine.size() + section.size() + 8);
-    if (inSection) {
-        out = text.substr(0, last.next);
-        if (!last.endsWithLf(text)) out += "\r\n";
-        out += keyLine + "\r\n";
-        out += text.substr(last.next);
-    } else {
-        out = text;
-        if (!out.empty() && out.back() != '\n') out += "\r\n";
-        out += "[" + std::string(section) + "]\r\n" + keyLine + "\r\n";
+    std::u16string added = std::u16string(key) + u"=" + std::u16string(value) + u"\r\n";
+    if (!found) {
+        after = lines.textEnd();
+        afterEnded = lines.ended;
+        added = u"[" + std::u16string(section) + u"]\r\n" + added;
     }
-    return out;
+    std::string out(file.substr(0, after));
+    if (!afterEnded) {
+        if (after == file.size() && lines.cutShortAt() != std::string_view::npos) {
+            out.resize(lines.cutShortAt());
+            out += "\xEF\xBF\xBD";
+        }
+        added = u"\r\n" + added;
+    }
+    return out + text(added) + std::string(file.substr(after));
 }
 
 }  // namespace pelmora::ini

@@ -1,22 +1,37 @@
 #pragma once
-// The text of an INI file in memory, as CP932 bytes. Names are compared
-// without ASCII case; double-byte characters compare exactly.
+// The text of an INI file in memory, read as the Windows profile functions
+// read it. The file stays bytes: CP932, or UTF-8 or UTF-16 (either order)
+// after their signature. Names and values cross this interface as UTF-16,
+// which is how those functions see them.
+//
+// Lines end at CR, LF or both. A line "[name]" (the name up to the last ']')
+// starts a section; lines before the first one belong to the section with
+// the empty name. Any other line is a key: the text before the first '=',
+// or the whole line, which then has no value. There are no comments. Names
+// and values are trimmed of blanks (space, tab, VT, FF, Ctrl-Z) and end at
+// a NUL; names compare without ASCII case. Only the first section of a name
+// is read or written, and in it the first line of a key.
 #include <string>
 #include <string_view>
 
 namespace pelmora::ini {
 
-// The raw value of `key` in the first `section` ("" if absent): trimmed,
-// unquoted and cut to 1023 bytes on a character boundary.
-std::string value(std::string_view text, std::string_view section, std::string_view key);
+// The value of `key` in `section`, trimmed, up to a NUL, with one pair of
+// enclosing quotes dropped; "" where the section, the key or its value is
+// missing.
+std::u16string value(std::string_view file, std::u16string_view section, std::u16string_view key);
 
-// Whether a line written with these names would be found again: neither name
-// is blank and the key's line would not read as a section or a comment.
-bool canWrite(std::string_view section, std::string_view key);
+// Whether a key written with these names would be found again: neither is
+// blank, neither holds a line break or a NUL, and the key holds no '=' and
+// does not start with '[' or ';' (it would read as a section or look like a
+// comment to a person).
+bool canWrite(std::u16string_view section, std::u16string_view key);
 
-// `text` with the line "key=value" put in place of the key's line, at the end
-// of its section, or in a new section at the end. Other bytes are kept.
-// The names must pass canWrite and nothing may hold a line break.
-std::string put(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
+// `file` with the key's line replaced by "key=value" (keeping the key's
+// spelling in the file), or that line added after the section's last line,
+// or the section added at the end. Every other byte is kept, and the new
+// text is in the file's own encoding. The names must pass canWrite and the
+// value must hold no line break.
+std::string put(std::string_view file, std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
 }  // namespace pelmora::ini

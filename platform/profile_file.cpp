@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 
@@ -14,19 +13,31 @@
 namespace pelmora::profile {
 namespace {
 
-// The Windows functions take C strings, so a NUL ends any text.
-std::string upToNul(const std::string& s) { return std::string(s.c_str()); }
-
-// Done in UTF-8, where none of these bytes can be half of a character.
-std::string without(std::string s, std::string_view chars) {
-    std::erase_if(s, [&](char c) { return chars.find(c) != std::string_view::npos; });
-    return s;
+// A text as the Windows functions get it from the program: a C string in
+// CP932, which they read back as UTF-16. No name or value can start a line
+// of its own: CR and LF are dropped from all three, a ']' would end a section
+// header early and an '=' would split a key.
+std::u16string asPassed(const std::string& s, std::u16string_view dropped) {
+    std::u16string text = cp932::decode(cp932::fromUtf8(s.c_str()));
+    std::erase_if(text, [&](char16_t c) { return dropped.find(c) != std::u16string_view::npos; });
+    return text;
 }
+std::u16string sectionName(const std::string& s) { return asPassed(s, u"\r\n]"); }
+std::u16string keyName(const std::string& k) { return asPassed(k, u"\r\n="); }
 
-// A ']' would end the section header early and an '=' would split the key,
-// and neither could then be found again.
-std::string sectionName(const std::string& s) { return cp932::fromUtf8(without(upToNul(s), "\r\n]")); }
-std::string keyName(const std::string& k) { return cp932::fromUtf8(without(upToNul(k), "\r\n=")); }
+// What fits the caller's buffer of 1024 bytes with its NUL: whole CP932
+// characters up to 1023 bytes.
+std::string asReturned(std::u16string_view value) {
+    const std::string bytes = cp932::encode(value);
+    size_t n = 0;
+    while (n < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[n]);
+        const size_t width = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
+        if (n + width > 1023) break;
+        n += width;
+    }
+    return cp932::toUtf8(std::string_view(bytes).substr(0, n));
+}
 
 enum class Load { Ok, Missing, Failed };
 
@@ -103,18 +114,18 @@ std::string read(const std::string& section, const std::string& key, const std::
     std::string text;
     struct stat st{};
     if (load(path, text, st) != Load::Ok) return {};
-    return upToNul(cp932::toUtf8(ini::value(text, sectionName(section), keyName(key))));
+    return asReturned(ini::value(text, sectionName(section), keyName(key)));
 }
 
 bool write(const std::string& section, const std::string& key, const std::string& value,
            const std::string& path) {
-    const std::string sec = sectionName(section), k = keyName(key);
+    const std::u16string sec = sectionName(section), k = keyName(key);
     if (!ini::canWrite(sec, k)) return false;
     std::string text;
     struct stat st{};
     Load loaded = load(path, text, st);
     if (loaded == Load::Failed) return false;
-    const std::string v = cp932::fromUtf8(without(upToNul(value), "\r\n"));
+    const std::u16string v = asPassed(value, u"\r\n");
     return save(path, ini::put(text, sec, k, v), loaded == Load::Ok ? &st : nullptr);
 }
 

@@ -8,11 +8,14 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <vector>
 
 #include "platform/cp932.h"
 #include "platform/ini_text.h"
 #include "platform/profile_file.h"
+#include "platform/utf8.h"
 
 namespace fs = std::filesystem;
 using namespace pelmora;
@@ -60,10 +63,11 @@ protected:
 TEST(Cp932, ConvertsBothWaysAndReplacesWhatItCannot) {
     EXPECT_EQ(cp932::fromUtf8("情報ユーザー平均点起動回数得点"), kInfo + kUser + kAverage + kLaunches + kScore);
     EXPECT_EQ(cp932::toUtf8(kUser + "=" + kScore), "ユーザー=得点");
-    EXPECT_EQ(cp932::fromUtf8("a😀한\xFF" "b"), "a???b");        // one "?" per character
-    EXPECT_EQ(cp932::toUtf8("\x85\x40" "a"), "\uFFFD" "a");     // unassigned pair: one U+FFFD
-    EXPECT_EQ(cp932::toUtf8("\x81 \x80"), "\uFFFD \uFFFD");     // bad trail byte is kept
-    EXPECT_EQ(cp932::toUtf8("ab\x81"), "ab\uFFFD");             // lead byte at the end
+    EXPECT_EQ(cp932::fromUtf8("a😀한\xFF" "b"), "a????b");       // one "?" per UTF-16 unit
+    EXPECT_EQ(cp932::fromUtf8("José"), "Jose");                  // Windows' look-alike
+    EXPECT_EQ(cp932::toUtf8("\x85\x40" "a"), "・a");             // an undefined pair reads as 81 45
+    EXPECT_EQ(cp932::toUtf8("\x81 \x80"), "・\u0080");           // a lead byte takes any second byte
+    EXPECT_EQ(cp932::toUtf8(string("ab\x81\0", 4)), string("ab・\0", 6));  // but NUL; and at the end
 }
 
 TEST(Cp932, EndsOnAnyBytes) {
@@ -115,7 +119,9 @@ TEST_F(Profile, ReadsTrimmedUnquotedFirstMatches) {
         EXPECT_EQ(get("ゾ", "k"), "section name ends in a 0x5D trail byte");
         EXPECT_EQ(get("ア", "k"), "A");
         EXPECT_EQ(get("ヂ", "k"), "");  // 0x83 0x61: trail bytes are not case-folded
-        for (const char* key : {"orphan", "later", "no equals sign", ";得点", "missing"})
+        EXPECT_EQ(get("情報", ";得点"), "commented");  // no comments
+        EXPECT_EQ(get("", "orphan"), "1");             // before the first section
+        for (const char* key : {"orphan", "later", "no equals sign", "missing"})
             EXPECT_EQ(get("情報", key), "") << key;
         EXPECT_EQ(get("missing", "k"), "");
     }
@@ -143,8 +149,8 @@ TEST_F(Profile, ReplacesOnlyTheKeysLine) {
     ASSERT_TRUE(set("情報", "平均点", "90"));
     EXPECT_EQ(bytes(), before + kAverage + "=90\r\n" + middle + "User=x\r\n" + after);
     ASSERT_TRUE(set("情報", "USER", "b"));
-    ASSERT_TRUE(set("情報", "user", "c"));  // the same key, written as given
-    EXPECT_EQ(bytes(), before + kAverage + "=90\r\n" + middle + "user=c\r\n" + after);
+    ASSERT_TRUE(set("情報", "user", "c"));  // the same key, spelt as in the file
+    EXPECT_EQ(bytes(), before + kAverage + "=90\r\n" + middle + "User=c\r\n" + after);
 }
 
 TEST_F(Profile, AddsKeyAfterTheSectionsLastLine) {
@@ -175,7 +181,7 @@ TEST_F(Profile, AddsSectionAtTheEnd) {
 
 TEST_F(Profile, KeepsEveryOtherByteOfAnOddFile) {
     const string head = string("\0\xFF\x81\r\n", 5) + "bare\nlone\rcr=1\r\n[unclosed\r\n[" + kInfo + "]\n; c\r\r\n";
-    const string tail = "\n\x83\r\nbroken=\x81\n[" + kOther + "]\r\n" + kScore + "=1";
+    const string tail = "\n\x83\r\nbroken=\x81\r\n[" + kOther + "]\r\n" + kScore + "=1";
     put(head + kScore + "=old\n" + tail);
     ASSERT_TRUE(set("情報", "得点", "new"));
     EXPECT_EQ(bytes(), head + kScore + "=new\n" + tail);  // its LF-only end kept too
@@ -197,17 +203,46 @@ TEST_F(Profile, NoTextCanStartALine) {
     EXPECT_EQ(bytes(), "[" + kInfo + "]\r\n" + kScore + "=1[x]k=2\r\nabc=v\r\n[yz]\r\nk=v\r\n");
 }
 
-// The file functions drop ']' and '=' from names and convert whole
-// characters, so only a name given in CP932 bytes can be one of these.
-TEST(IniText, RefusesNamesThatWouldNotBeFoundAgain) {
-    EXPECT_FALSE(ini::canWrite("\x8F\xEE\x93", "k"));  // the lead byte would take the ']'
-    EXPECT_FALSE(ini::canWrite("a]b", "k"));
-    EXPECT_FALSE(ini::canWrite("s", "a=b"));
-    for (const string& section : {kInfo, string(" \x83\x5D ")}) {  // a 0x5D trail byte is no ']'
-        ASSERT_TRUE(ini::canWrite(section, kScore));
-        const string text = ini::put("", section, kScore, "1");
-        EXPECT_EQ(ini::value(text, section, kScore), "1");
-        EXPECT_EQ(ini::put(text, section, kScore, "1"), text);
+TEST(IniText, WritesOnlyNamesThatAreFoundAgain) {
+    for (const char* name : {"a]b", " \u30be ", "[x"}) {  // ゾ: 83 5D, whose second byte is ']'
+        const std::u16string section = utf8::toUtf16(name);
+        ASSERT_TRUE(ini::canWrite(section, u"k")) << name;
+        const string text = ini::put("", section, u"k", u"1");
+        EXPECT_EQ(ini::value(text, section, u"k"), u"1") << name;
+        EXPECT_EQ(ini::put(text, section, u"k", u"1"), text) << name;
+    }
+    for (const std::u16string& key : std::vector<std::u16string>{u"a=b", u"[k", u" ;k", u" ", u"a\nb", {u"a\0b", 3}})
+        EXPECT_FALSE(ini::canWrite(u"s", key));
+    EXPECT_FALSE(ini::canWrite(u"\t", u"k"));
+    EXPECT_FALSE(ini::canWrite(u"s\rt", u"k"));
+}
+
+// UTF-8 and UTF-16 of either order, after their signature, stay so; only the
+// key's line changes, and a new line comes in the same encoding.
+TEST_F(Profile, KeepsTheEncodingOfASignedFile) {
+    const auto utf16 = [](const string& utf8, bool little) {
+        string out;
+        for (char16_t u : utf8::toUtf16(utf8)) {
+            out += static_cast<char>(little ? u & 0xFF : u >> 8);
+            out += static_cast<char>(little ? u >> 8 : u & 0xFF);
+        }
+        return out;
+    };
+    using Encode = std::function<string(const string&)>;
+    const std::pair<string, Encode> encodings[] = {
+        {"\xEF\xBB\xBF", [](const string& s) { return s; }},
+        {"\xFF\xFE", [&](const string& s) { return utf16(s, true); }},
+        {"\xFE\xFF", [&](const string& s) { return utf16(s, false); }},
+    };
+    for (const auto& [signature, encode] : encodings) {
+        put(signature + encode("x = 1\n[情報]\r\nユーザー=山田\r\n得点 = 5\r\r\n[ほか]\rk=1"));
+        EXPECT_EQ(get("情報", "ユーザー"), "山田");
+        ASSERT_TRUE(set("情報", "得点", "-10"));
+        ASSERT_TRUE(set("情報", "起動回数", "7"));
+        ASSERT_TRUE(set("新", "k", "José"));
+        EXPECT_EQ(bytes(), signature + encode("x = 1\n[情報]\r\nユーザー=山田\r\n得点=-10\r起動回数=7\r\n\r\n"
+                                              "[ほか]\rk=1\r\n[新]\r\nk=Jose\r\n"));
+        EXPECT_EQ(get("情報", "得点"), "-10");
     }
 }
 
@@ -216,11 +251,11 @@ TEST_F(Profile, StoresValuesAsGiven) {
     ASSERT_TRUE(set("情報", "b", "   "));
     ASSERT_TRUE(set("情報", "c", "'quoted'"));
     ASSERT_TRUE(set("情報", "ユーザー", "😀한"));
-    EXPECT_EQ(bytes(), "[" + kInfo + "]\r\na=  padded\t \r\nb=   \r\nc='quoted'\r\n" + kUser + "=??\r\n");
+    EXPECT_EQ(bytes(), "[" + kInfo + "]\r\na=  padded\t \r\nb=   \r\nc='quoted'\r\n" + kUser + "=???\r\n");
     EXPECT_EQ(get("情報", "a"), "padded");
     EXPECT_EQ(get("情報", "b"), "");
     EXPECT_EQ(get("情報", "c"), "quoted");
-    EXPECT_EQ(get("情報", "ユーザー"), "??");
+    EXPECT_EQ(get("情報", "ユーザー"), "???");
 }
 
 // --- replacing the file ---------------------------------------------------

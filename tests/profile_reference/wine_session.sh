@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a command beside a private Wine: its own prefix (made on first use and
+# kept for the next run), no display, no menu entries or downloads, and its
+# wineserver ended afterwards whatever the command's outcome. The command
+# finds the loader in PELMORA_WINE; Wine itself is started with
+# LC_ALL=ja_JP.UTF-8 (so that its ANSI code page is 932) by whoever calls it.
+#   wine_session.sh PREFIX COMMAND...
+set -euo pipefail
+prefix=$(realpath -m "$1")
+shift
+loader=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+for program in "$loader" "$server"; do
+    [ -x "$program" ] || { echo "wine_session: $program is missing (Debian package wine64)" >&2; exit 1; }
+done
+
+export WINEPREFIX=$prefix WINEDEBUG=-all PELMORA_WINE=$loader
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export HOME=$prefix.home
+unset DISPLAY WAYLAND_DISPLAY
+trap '"$server" -k 2>/dev/null || true' EXIT
+
+# A prefix that an interrupted first start left half made is made again.
+if [ ! -f "$prefix/.made" ]; then
+    rm -rf "$prefix" "$HOME"
+    mkdir -p "$HOME"
+    echo "wine_session: making a Wine prefix in $prefix (once, some 15 s)"
+    LC_ALL=ja_JP.UTF-8 "$loader" wineboot --init >"$prefix.log" 2>&1 \
+        || { echo "wine_session: wineboot failed:" >&2; cat "$prefix.log" >&2; exit 1; }
+    "$server" -w
+    touch "$prefix/.made"
+fi
+"$@"
