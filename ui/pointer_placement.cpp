@@ -42,6 +42,11 @@ Display display() {
 
 }  // namespace
 
+PointerPlacement::PointerPlacement(std::function<void(QPoint)> warp, QWidget& window)
+    : warp_(std::move(warp)), window_(window) {
+    if (QGuiApplication::platformName().startsWith("wayland")) window_.installEventFilter(this);
+}
+
 void PointerPlacement::place(QPoint target) {
     held_ = nullptr;
     const Display kind = display();
@@ -59,7 +64,12 @@ void PointerPlacement::place(QPoint target) {
             hold(from);
         }
     }
-    deliverPointerMove(target);
+    if (kind == Display::Wayland) {
+        const QPoint inWindow = target - shownAt_;
+        sendPointerMove(window_.childAt(inWindow), window_.mapToGlobal(inWindow));
+    } else {
+        deliverPointerMove(target);
+    }
 }
 
 bool PointerPlacement::cursorCanFollow(QPoint target) const {
@@ -77,7 +87,7 @@ void PointerPlacement::warpHidden(QPoint target) {
 }
 
 void PointerPlacement::hold(QPoint at) {
-    held_ = QApplication::widgetAt(at);
+    held_ = window_.childAt(window_.mapFromGlobal(at));
     listen(true);
 }
 
@@ -87,6 +97,13 @@ void PointerPlacement::listen(bool on) {
 }
 
 bool PointerPlacement::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &window_) {
+        if (event->type() == QEvent::Show) {
+            shownAt_ = window_.geometry().topLeft();
+            window_.removeEventFilter(this);
+        }
+        return false;
+    }
     // Only the window system's moves: the ones this program sends itself
     // are not the player's.
     if (event->type() != QEvent::MouseMove || !event->spontaneous() || !watched->isWidgetType()) return false;
@@ -107,12 +124,13 @@ bool PointerPlacement::eventFilter(QObject* watched, QEvent* event) {
     return swallowed;
 }
 
-void deliverPointerMove(QPoint global) {
-    QWidget* target = QApplication::widgetAt(global);
-    if (!target) return;
-    QMouseEvent move(QEvent::MouseMove, target->mapFromGlobal(QPointF(global)), QPointF(global), Qt::NoButton,
+void deliverPointerMove(QPoint global) { sendPointerMove(QApplication::widgetAt(global), global); }
+
+void sendPointerMove(QWidget* control, QPoint global) {
+    if (!control) return;
+    QMouseEvent move(QEvent::MouseMove, control->mapFromGlobal(QPointF(global)), QPointF(global), Qt::NoButton,
                      QGuiApplication::mouseButtons(), QGuiApplication::keyboardModifiers());
-    QApplication::sendEvent(target, &move);
+    QApplication::sendEvent(control, &move);
 }
 
 }  // namespace pelmora::ui

@@ -25,7 +25,7 @@ class PointerPlacement : public QObject {
 public:
     // `warp` moves the window system's pointer; `window` holds the controls
     // the player answers with.
-    PointerPlacement(std::function<void(QPoint)> warp, QWidget& window) : warp_(std::move(warp)), window_(window) {}
+    PointerPlacement(std::function<void(QPoint)> warp, QWidget& window);
 
     void place(QPoint target);
 
@@ -40,6 +40,9 @@ private:
 
     std::function<void(QPoint)> warp_;
     QWidget& window_;
+    // Where the window was shown: on Wayland, which tells a program nothing
+    // of where its window stands, it counts as standing there.
+    QPoint shownAt_;
     bool hintIgnored_ = false;
     // Until the first real move after a hidden warp: where the cursor was
     // and where it was sent, to tell which of the two it moves on from.
@@ -51,5 +54,7 @@ private:
 // Sends a pointer-move event to the control under `global`, if it is one of
 // this program's.
 void deliverPointerMove(QPoint global);
+// Sends a pointer-move event at `global` to `control`, if there is one.
+void sendPointerMove(QWidget* control, QPoint global);
 
 }  // namespace pelmora::ui
