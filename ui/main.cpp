@@ -2,7 +2,10 @@
 // a name and then opens the main window; the program folder is the folder
 // of the executable.
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QPointer>
+#include <algorithm>
 #include <csignal>
 #include <iostream>
 
@@ -12,6 +15,19 @@
 #include "ui/form3.h"
 #include "ui/pictures.h"
 
+namespace {
+
+// Without it Qt aborts where it finds no display it can open.
+bool waylandPlatformInstalled() {
+    QStringList folders = qEnvironmentVariable("QT_PLUGIN_PATH").split(':', Qt::SkipEmptyParts);
+    folders << QLibraryInfo::path(QLibraryInfo::PluginsPath);
+    return std::any_of(folders.begin(), folders.end(), [](const QString& folder) {
+        return !QDir(folder + "/platforms").entryList({"libqwayland*"}, QDir::Files).isEmpty();
+    });
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     // Past a file size limit a save fails the way it does on a full disk,
     // and is reported; the signal's default would end the program there,
@@ -19,11 +35,17 @@ int main(int argc, char* argv[]) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     // Wayland does not let a program place the pointer, which the quiz does
-    // after every answer; on a Wayland desktop that also runs X11 programs,
-    // Pelmora is one of those unless the player chose otherwise.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        !qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // after every answer; Xwayland does, for a cursor hidden meanwhile. On a
+    // Wayland desktop Pelmora is an X11 program unless the player chose
+    // otherwise; without Xwayland, Qt's own Wayland platform must do.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        } else if (!waylandPlatformInstalled()) {
+            std::cerr << "pelmora: this Wayland desktop runs no X11 programs (Xwayland), and Qt's Wayland "
+                         "platform (Debian package qt6-wayland) is not installed\n";
+            return 1;
+        }
     }
 
     QApplication app(argc, argv);

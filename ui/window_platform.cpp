@@ -1,7 +1,5 @@
 #include "ui/window_platform.h"
 
-#include <QApplication>
-#include <QMouseEvent>
 #include <QWidget>
 
 namespace pelmora::ui {
@@ -13,17 +11,6 @@ void WindowPlatform::playSound(const std::string& path) {
     system_.playSound(path);
 }
 
-void WindowPlatform::placePointer(int x, int y) {
-    system_.placePointer(x, y);
-    deliverPointerMove(QPoint(x, y));
-}
-
-void deliverPointerMove(QPoint global) {
-    QWidget* target = QApplication::widgetAt(global);
-    if (!target) return;
-    QMouseEvent move(QEvent::MouseMove, target->mapFromGlobal(QPointF(global)), QPointF(global),
-                     Qt::NoButton, QGuiApplication::mouseButtons(), QGuiApplication::keyboardModifiers());
-    QApplication::sendEvent(target, &move);
-}
+void WindowPlatform::placePointer(int x, int y) { pointer_.place(QPoint(x, y)); }
 
 }  // namespace pelmora::ui

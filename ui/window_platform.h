@@ -3,17 +3,15 @@
 // window is painted, and after the pointer is placed the control now under it
 // hears of the move at once, even while the button that pressed a key is
 // still held (the pressed key keeps the pointer grab until release).
-#include <QPoint>
-
 #include "platform/platform.h"
-
-class QWidget;
+#include "ui/pointer_placement.h"
 
 namespace pelmora::ui {
 
 class WindowPlatform : public Platform {
 public:
-    WindowPlatform(Platform& system, QWidget& window) : system_(system), window_(window) {}
+    WindowPlatform(Platform& system, QWidget& window)
+        : system_(system), window_(window), pointer_([&system](QPoint p) { system.placePointer(p.x(), p.y()); }, window) {}
 
     std::string readProfile(const std::string& s, const std::string& k, const std::string& p) override {
         return system_.readProfile(s, k, p);
@@ -37,10 +35,7 @@ public:
 private:
     Platform& system_;
     QWidget& window_;
+    PointerPlacement pointer_;
 };
-
-// Sends a pointer-move event to the control under `global`, if it is one of
-// this program's.
-void deliverPointerMove(QPoint global);
 
 }  // namespace pelmora::ui
