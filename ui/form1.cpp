@@ -12,6 +12,7 @@
 
 #include "quiz/messages.h"
 #include "record/record.h"
+#include "ui/application.h"
 #include "ui/form2.h"
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
@@ -74,10 +75,7 @@ void Form1::buildControls() {
     fields_[Field::Launches] = addLabel("Label10", "起動回数", twips(0, 2880, 975, 255));
 
     QLabel* panel = addLabel("Label1", "ここにもじをいれます！11文字まで一行に可能", twips(3720, 3360, 3615, 735));
-    QFont mincho;
-    mincho.setFamilies({"ＭＳ 明朝", "IPAMincho", "Noto Serif CJK JP"});
-    mincho.setPointSize(12);
-    panel->setFont(mincho);
+    panel->setFont(panelFont());
     panel->setWordWrap(true);
     panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fields_[Field::Message] = panel;
