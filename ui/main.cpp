@@ -4,13 +4,11 @@
 #include <QApplication>
 #include <QPointer>
 #include <csignal>
-#include <iostream>
 
 #include "platform/system_platform.h"
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
-#include "ui/pictures.h"
 
 int main(int argc, char* argv[]) {
     // Past a file size limit a save fails the way it does on a full disk,
@@ -27,13 +25,6 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-
-    const QStringList missing = pelmora::ui::unreadablePictures();
-    if (!missing.isEmpty()) {
-        std::cerr << "pelmora: the installation is incomplete; cannot read:\n";
-        for (const QString& path : missing) std::cerr << "  " << path.toStdString() << '\n';
-        return 1;
-    }
     pelmora::ui::configureApplication();
 
     pelmora::SystemPlatform platform;
