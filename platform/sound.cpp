@@ -133,8 +133,10 @@ void silent(const char*, int, const char*, int, const char*, ...) {}
 enum class Outcome { played, noDevice, refused };
 
 // The clip's format, resampled by ALSA where the device lacks its rate, the
-// buffer and period above; playback starts once the buffer is full (or, for
-// a shorter clip, when told to), and a write may go on once a period is free.
+// buffer and period above; playback starts with the first period written
+// (the first write fills the whole buffer at once, and after an underrun
+// what is left of a note may be less than a buffer), and a write may go on
+// once a period is free.
 bool configure(snd_pcm_t* pcm, const Clip& clip, snd_pcm_uframes_t& periodFrames) {
     snd_pcm_hw_params_t* hw;
     snd_pcm_hw_params_alloca(&hw);
@@ -148,12 +150,12 @@ bool configure(snd_pcm_t* pcm, const Clip& clip, snd_pcm_uframes_t& periodFrames
         snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, nullptr) < 0 || snd_pcm_hw_params(pcm, hw) < 0)
         return false;
     snd_pcm_uframes_t bufferFrames = 0;
-    snd_pcm_get_params(pcm, &bufferFrames, &periodFrames);
+    if (snd_pcm_get_params(pcm, &bufferFrames, &periodFrames) < 0) return false;
 
     snd_pcm_sw_params_t* sw;
     snd_pcm_sw_params_alloca(&sw);
     return snd_pcm_sw_params_current(pcm, sw) >= 0 &&
-           snd_pcm_sw_params_set_start_threshold(pcm, sw, bufferFrames) >= 0 &&
+           snd_pcm_sw_params_set_start_threshold(pcm, sw, periodFrames) >= 0 &&
            snd_pcm_sw_params_set_avail_min(pcm, sw, periodFrames) >= 0 && snd_pcm_sw_params(pcm, sw) >= 0;
 }
 
