@@ -249,7 +249,7 @@ void benchSound() {
             toFirst.push_back(ms(first - t0));
             afterLast.push_back(ms(t1 - last));
         }
-        printFigure("play() call to first sample at the sink", toFirst, "<= 15 ms");
+        printFigure("play() call to first sample at the sink", toFirst, "<= 10 ms");
         printFigure("last sample at the sink to return", afterLast, "<= 20 ms");
         std::printf("  %-44s %.1f ms to first sample, return %.1f ms after last\n",
                     "first call of the process", coldFirst, coldAfter);
@@ -300,7 +300,7 @@ void benchClick(const fs::path& buildDir) {
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     fs::remove_all(folder);
-    printFigure("click to first sample at the sink", toFirst, "<= 15 ms");
+    printFigure("click to first sample at the sink", toFirst, "<= 10 ms");
 }
 
 }  // namespace
