@@ -23,6 +23,8 @@ test: build
 
 bench: build
 	@tools/session.sh $(BUILD)/bench/pelmora_bench $(BUILD)
+	@echo "--- the same sound figures on PipeWire"
+	@PELMORA_SOUND_SERVER=pipewire tools/session.sh $(BUILD)/bench/pelmora_bench $(BUILD) sound click
 
 clean:
 	rm -rf $(BUILD)

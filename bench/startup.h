@@ -1,7 +1,7 @@
 #pragma once
 #include <filesystem>
 
-// Start-up of the program against the minimal window, and its memory.
+// Start-up of the program against a bare main window, and its memory.
 void startupSection(const std::filesystem::path& buildDir);
 
 // A copy of the program folder with a registered player, so the main window

@@ -29,9 +29,13 @@ using std::chrono::milliseconds;
 
 constexpr const char* kBell = "/usr/share/sounds/freedesktop/stereo/bell.oga";
 
-// 100 ms of buffer in four periods. The first write fills it whole, so its size
-// costs no start-up time; 40 ms buffers starved on a busy machine.
-constexpr unsigned kLatencyUs = 100'000;
+// 100 ms of buffer, so that a busy machine does not starve it (40 ms did),
+// in short periods: the first write fills the buffer whole, and a sound
+// server runs its cycle at the period its clients ask for (PulseAudio's
+// minimum request, PipeWire's quantum), which sets how soon the first
+// sample sounds and how far behind the call the last one ends.
+constexpr unsigned kBufferUs = 100'000;
+constexpr unsigned kPeriodUs = 10'000;
 // Notes last a second or two; a bigger file is cut here rather than loaded whole.
 constexpr sf_count_t kMaxSamples = sf_count_t{48'000} * 2 * 120;
 // How long past the note's own length a stalled device may keep the call.
@@ -128,6 +132,33 @@ void silent(const char*, int, const char*, int, const char*, ...) {}
 
 enum class Outcome { played, noDevice, refused };
 
+// The clip's format, resampled by ALSA where the device lacks its rate, the
+// buffer and period above; playback starts with the first period written
+// (the first write fills the whole buffer at once, and after an underrun
+// what is left of a note may be less than a buffer), and a write may go on
+// once a period is free.
+bool configure(snd_pcm_t* pcm, const Clip& clip, snd_pcm_uframes_t& periodFrames) {
+    snd_pcm_hw_params_t* hw;
+    snd_pcm_hw_params_alloca(&hw);
+    unsigned rate = clip.rate, bufferUs = kBufferUs, periodUs = kPeriodUs;
+    if (snd_pcm_hw_params_any(pcm, hw) < 0 || snd_pcm_hw_params_set_rate_resample(pcm, hw, 1) < 0 ||
+        snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
+        snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16) < 0 ||
+        snd_pcm_hw_params_set_channels(pcm, hw, unsigned(clip.channels)) < 0 ||
+        snd_pcm_hw_params_set_rate(pcm, hw, rate, 0) < 0 ||
+        snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, nullptr) < 0 ||
+        snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, nullptr) < 0 || snd_pcm_hw_params(pcm, hw) < 0)
+        return false;
+    snd_pcm_uframes_t bufferFrames = 0;
+    if (snd_pcm_get_params(pcm, &bufferFrames, &periodFrames) < 0) return false;
+
+    snd_pcm_sw_params_t* sw;
+    snd_pcm_sw_params_alloca(&sw);
+    return snd_pcm_sw_params_current(pcm, sw) >= 0 &&
+           snd_pcm_sw_params_set_start_threshold(pcm, sw, periodFrames) >= 0 &&
+           snd_pcm_sw_params_set_avail_min(pcm, sw, periodFrames) >= 0 && snd_pcm_sw_params(pcm, sw) >= 0;
+}
+
 Outcome output(const Clip& clip) {
     // Without a server ALSA falls back to hardware that may not exist; that is
     // a normal state here, not something to print.
@@ -147,11 +178,8 @@ Outcome output(const Clip& clip) {
         ~Closer() { snd_pcm_close(pcm); }
     } closer{pcm};
 
-    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
-                           unsigned(clip.channels), clip.rate, 1, kLatencyUs) < 0)
-        return Outcome::refused;
-    snd_pcm_uframes_t bufferFrames = 0, periodFrames = 0;
-    snd_pcm_get_params(pcm, &bufferFrames, &periodFrames);
+    snd_pcm_uframes_t periodFrames = 0;
+    if (!configure(pcm, clip, periodFrames)) return Outcome::refused;
 
     const sf_count_t frames = clip.frames();
     const auto length = std::chrono::microseconds(frames * 1'000'000 / clip.rate);

@@ -1,8 +1,9 @@
-// Checks the generated assets as the program finds them beside itself: the
-// twelve notes in mi/ and the pictures in pictures/.
+// Checks the generated assets: the twelve notes in mi/ as the program finds
+// them beside itself, and the pictures it is built with.
 
 #include <QColor>
 #include <QImage>
+#include <QImageReader>
 #include <QSet>
 #include <QString>
 #include <gtest/gtest.h>
@@ -163,11 +164,12 @@ TEST_P(NoteFile, FundamentalIsWithinThreeCentsOfEqualTemperament) {
 INSTANTIATE_TEST_SUITE_P(Assets, NoteFile, testing::ValuesIn(notes),
                          [](const testing::TestParamInfo<Note>& p) { return std::string(p.param.name); });
 
-QImage picture(const char* name) { return QImage(QString::fromStdString(bin + "/pictures/" + name)); }
+const std::string pictures = PELMORA_SOURCE "/assets/pictures/";
+QImage picture(const std::string& name) { return QImage(QString::fromStdString(pictures + name)); }
 
 // Entries in a GIF's global colour table, from its logical screen descriptor.
-int gifTableSize(const char* name) {
-    std::ifstream in(bin + "/pictures/" + name, std::ios::binary);
+int gifTableSize(const std::string& name) {
+    std::ifstream in(pictures + name, std::ios::binary);
     char head[13] = {};
     if (!in.read(head, sizeof head) || std::string(head, 3) != "GIF") return -1;
     const unsigned packed = static_cast<unsigned char>(head[10]);
@@ -245,6 +247,53 @@ TEST(Pictures, IconIsA32SquarePaletteOfAtMost16) {
     EXPECT_EQ(icon.format(), QImage::Format_Indexed8);
     EXPECT_LE(icon.colorCount(), 16);
     EXPECT_GT(distinctColours(icon), 4) << "an icon, not a blank square";
+}
+
+std::string doubleSized(const std::string& name) { return name.substr(0, name.rfind('.')) + "@2x" + name.substr(name.rfind('.')); }
+
+// Mean difference per channel between two pictures of one size.
+double meanDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            sum += std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue());
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// The drawings for screens of twice the density: each twice its picture's
+// size in the same format. A key is its picture with every pixel doubled,
+// so palette, outlines and overlaps are the design's; the illustration and
+// the icon are drawn anew from their SVGs and must still show the same.
+TEST(Pictures, DoubleSizedDrawingsMatchTheDesign) {
+    for (const char* key : {"white-lower-cf.gif", "white-lower-dga.gif", "white-lower-eb.gif", "black.gif",
+                            "white-upper-cf.gif", "white-upper-dga.gif", "white-upper-eb.gif"}) {
+        const std::string name = doubleSized(key);
+        const QImage small = picture(key), large = picture(name);
+        ASSERT_FALSE(large.isNull()) << name;
+        EXPECT_EQ(QImageReader(QString::fromStdString(pictures + name)).format(), "gif") << name;
+        ASSERT_EQ(large.size(), small.size() * 2) << name;
+        EXPECT_EQ(gifTableSize(name), gifTableSize(key)) << name;
+        int differing = 0;
+        for (int y = 0; y < large.height(); ++y)
+            for (int x = 0; x < large.width(); ++x) differing += large.pixel(x, y) != small.pixel(x / 2, y / 2);
+        EXPECT_EQ(differing, 0) << name;
+    }
+    const struct { const char *name, *format; QSize size; double near; } drawn[] = {
+        {"character.jpg", "jpeg", QSize(600, 600), 4}, {"icon.png", "png", QSize(64, 64), 25}};
+    for (const auto& [name, format, size, near] : drawn) {
+        const std::string large = doubleSized(name);
+        const QImage image = picture(large);
+        EXPECT_EQ(QImageReader(QString::fromStdString(pictures + large)).format(), format) << large;
+        ASSERT_EQ(image.size(), size) << large;
+        const QImage reduced = image.convertToFormat(QImage::Format_ARGB32).scaled(size / 2, Qt::IgnoreAspectRatio,
+                                                                                  Qt::SmoothTransformation);
+        EXPECT_LT(meanDifference(reduced, picture(name).convertToFormat(QImage::Format_ARGB32)), near) << large;
+    }
+    const QImage icon = picture("icon@2x.png");
+    EXPECT_EQ(icon.format(), QImage::Format_Indexed8);
+    EXPECT_LE(icon.colorCount(), 16);
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ protected:
     void makeProgramFolder(const fs::path& where) {
         folder = where;
         fs::create_directories(folder);
-        for (const char* item : {"pelmora", "mi", "pictures"}) {
+        for (const char* item : {"pelmora", "mi"}) {
             fs::copy(fs::path(PELMORA_BIN) / item, folder / item, fs::copy_options::recursive);
         }
     }
@@ -193,7 +193,7 @@ TEST_F(FaultRun, AFileSizeLimitFailsTheSaveButNotTheProgram) {
     ASSERT_GE(start(), 0);
     EXPECT_EQ(end(), 0) << "128 + 25 is death by SIGXFSZ";
     EXPECT_EQ(record(), before);
-    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora", "pictures"}));
+    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora"}));
     EXPECT_EQ(errorLines(), 1) << errors();
 }
 
@@ -217,7 +217,7 @@ TEST_F(FaultRun, AFullDiskKeepsTheRecordAndAFreedOneSavesIt) {
     playWrong(1);
     EXPECT_EQ(end(), 0);
     EXPECT_EQ(record(), before);
-    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora", "pictures"}));
+    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora"}));
     EXPECT_EQ(errorLines(), 1) << errors();
 
     fs::remove(disk / "filler");

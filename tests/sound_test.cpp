@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -141,6 +142,35 @@ private:
     pid_t pid_ = -1;
 };
 
+// The null sink's sample rate: PulseAudio's here is the notes' 44.1 kHz,
+// PipeWire's 48 kHz.
+int sinkRate() {
+    static const int rate = [] {
+        std::FILE* p = popen("pactl list short sinks", "r");
+        char line[512];
+        int found = 0;
+        while (p && std::fgets(line, sizeof line, p)) {
+            std::string text(line);
+            if (text.find("\tnull\t") == std::string::npos) continue;
+            const size_t hz = text.find("Hz");
+            const size_t start = text.rfind(' ', hz);
+            if (hz != std::string::npos && start != std::string::npos) found = std::atoi(text.c_str() + start + 1);
+        }
+        if (p) pclose(p);
+        return found;
+    }();
+    return rate;
+}
+
+// The call returns once the note has sounded: not before its end (give or
+// take the sink's own blocks), and not long after, though a sound server may
+// take tens of milliseconds to set up the stream first (PipeWire's session
+// manager links each new one).
+void expectBlocksFor(double callMs, double noteMs) {
+    EXPECT_GT(callMs, noteMs - 30);
+    EXPECT_LT(callMs, noteMs + 150);
+}
+
 class Sound : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -186,7 +216,7 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
         writeTone(note, c.seconds, c.rate, c.channels);
         double callMs = 0, heardMs = 0;
         playRecorded([&] { sound::play(note); }, callMs, heardMs);
-        EXPECT_NEAR(callMs, c.seconds * 1000, 30);
+        expectBlocksFor(callMs, c.seconds * 1000);
         // Resampled notes may lose a sample or so at either edge.
         EXPECT_NEAR(heardMs, c.seconds * 1000, c.rate == kRecordRate ? 1 : 2);
     }
@@ -203,8 +233,13 @@ TEST_F(Sound, ProgramNotesPlayForTheirLength) {
         SCOPED_TRACE(note.string());
         double callMs = 0, heardMs = 0;
         playRecorded([&] { sound::play(note); }, callMs, heardMs);
-        EXPECT_NEAR(callMs, lengthMs(note), 30);
-        EXPECT_NEAR(heardMs, fileLoudMs(note), 1);
+        expectBlocksFor(callMs, lengthMs(note));
+        // A note's fade-out crosses the loudness threshold slowly, so a sink
+        // of another rate, which resamples it on the way in and out, moves
+        // the crossing by some milliseconds; none of the note may be lost.
+        const double loud = fileLoudMs(note);
+        EXPECT_GE(heardMs, loud - 1);
+        EXPECT_LE(heardMs, loud + (sinkRate() == kRecordRate ? 1 : 15));
     }
 }
 

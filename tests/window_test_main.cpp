@@ -1,16 +1,14 @@
 // main() of the test programs that open the real windows: the application
-// object and the program folder they take their pictures and browser from.
+// object and the program folder they take their browser from.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 #include "ui/application.h"
 #include "ui/browser_library.h"
-#include "ui/pictures.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    pelmora::ui::setProgramFolder(PELMORA_BIN);
     pelmora::ui::setBrowserFolder(PELMORA_BIN);
     pelmora::ui::configureApplication();
     ::testing::InitGoogleTest(&argc, argv);

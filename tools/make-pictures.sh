@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates assets/pictures/: the mascot, the keyboard's key pictures and
-# the program icon; and the icon's larger sizes for desktop menus in
-# assets/icons/.
+# the program icon, each at its designed size and at twice that size
+# (name@2x.ext) for screens of twice the pixel density; and the icon's larger
+# sizes for desktop menus in assets/icons/.
 #
 # Needs imagemagick and librsvg2-bin (tools/asset-packages.txt; tools/setup.sh tools/asset-packages.txt installs them). It calls
 # /usr/bin/convert by its full path because another convert may come first
@@ -32,15 +33,24 @@ edge='#ececec'        # under the top edge of a strip, and the lip's top
 black_key_lip='#404a5c'
 
 # Each picture is drawn as filled rectangles, in order, over white and without
-# antialiasing, so every pixel is exactly one of the colours above.
+# antialiasing, so every pixel is exactly one of the colours above. The
+# rectangles are given in the designed pixels; at scale 2 each of those is
+# drawn as two by two, so the outlines keep their weight and the overlaps
+# described above still line up.
+scale=1
+suffix=
 draw=()
-rect() { draw+=(-fill "$1" -draw "rectangle $2,$3 $4,$5"); }
+rect() {
+    local s=$scale
+    draw+=(-fill "$1" -draw "rectangle $(($2 * s)),$(($3 * s)) $(($4 * s + s - 1)),$(($5 * s + s - 1))")
+}
 
 # picture FILE WIDTH HEIGHT COLOURS: writes what rect() drew since the last
-# picture. GIF colour tables come in powers of two, so a picture with exactly
-# COLOURS colours gets a table of exactly that size; checked, not assumed.
+# picture, as FILE with the scale's suffix before the extension. GIF colour
+# tables come in powers of two, so a picture with exactly COLOURS colours
+# gets a table of exactly that size; checked, not assumed.
 picture() {
-    local file=$1 width=$2 height=$3 colours=$4
+    local file=${1%.*}$suffix.${1##*.} width=$(($2 * scale)) height=$(($3 * scale)) colours=$4
     "$convert" -size "${width}x${height}" "xc:$white" +antialias "${draw[@]}" \
         +dither -colors "$colours" -strip "$out/$file"
     draw=()
@@ -71,20 +81,6 @@ lower() {
     rect $black 0 41 22 41
 }
 
-# C, F: strip over 0..13, black key over 16..22.
-lower 1 4
-rect $black 13 0 22 0
-picture white-lower-cf.gif 23 42 4
-# D, G, A: black keys over 0..6 and 16..22, strip over 8..14.
-lower 1 8
-rect $black 0 0 8 0
-rect $black 14 0 22 0
-picture white-lower-dga.gif 23 42 8
-# E, B: black key over 0..6, strip over 8..22, whose shaded column carries on.
-lower 0 4
-rect $black 0 0 8 0
-picture white-lower-eb.gif 23 42 4
-
 # upper WIDTH: an upper strip, 82 high, open at the bottom. The caller then
 # makes rows 80 and 81 match the lower part's rows 0 and 1 beneath them.
 upper() {
@@ -96,31 +92,58 @@ upper() {
     rect $black $r 0 $r 80
 }
 
-# C, F: the left edge goes on down; the right edge meets the top outline.
-upper 14
-rect $black 0 81 0 81
-picture white-upper-cf.gif 14 82 4
-# D, G, A: both edges stop at the lower part's top outline.
-upper 7
-picture white-upper-dga.gif 7 82 4
-# E, B: the right edge and its shade go on down; the left edge meets the
-# top outline.
-upper 15
-rect "$shade" 13 80 13 81
-rect $black 14 81 14 81
-picture white-upper-eb.gif 15 82 4
+# keys: every key picture, at the scale set.
+keys() {
+    # C, F: strip over 0..13, black key over 16..22.
+    lower 1 4
+    rect $black 13 0 22 0
+    picture white-lower-cf.gif 23 42 4
+    # D, G, A: black keys over 0..6 and 16..22, strip over 8..14.
+    lower 1 8
+    rect $black 0 0 8 0
+    rect $black 14 0 22 0
+    picture white-lower-dga.gif 23 42 8
+    # E, B: black key over 0..6, strip over 8..22, whose shaded column carries on.
+    lower 0 4
+    rect $black 0 0 8 0
+    picture white-lower-eb.gif 23 42 4
 
-rect $black 0 0 14 78
-rect "$black_key_lip" 0 79 14 79
-picture black.gif 15 80 2
+    # C, F: the left edge goes on down; the right edge meets the top outline.
+    upper 14
+    rect $black 0 81 0 81
+    picture white-upper-cf.gif 14 82 4
+    # D, G, A: both edges stop at the lower part's top outline.
+    upper 7
+    picture white-upper-dga.gif 7 82 4
+    # E, B: the right edge and its shade go on down; the left edge meets the
+    # top outline.
+    upper 15
+    rect "$shade" 13 80 13 81
+    rect $black 14 81 14 81
+    picture white-upper-eb.gif 15 82 4
+
+    rect $black 0 0 14 78
+    rect "$black_key_lip" 0 79 14 79
+    picture black.gif 15 80 2
+}
+for scale in 1 2; do
+    suffix=$([ $scale = 1 ] || echo "@${scale}x")
+    keys
+done
 
 # The mascot. Only its top-left 229 x 285 px are shown; see character.svg.
 "$convert" "$here/character.svg" -strip -quality 90 -sampling-factor 2x2 "$out/character.jpg"
+rsvg-convert -w 600 -h 600 "$here/character.svg" |
+    "$convert" png:- -strip -quality 90 -sampling-factor 2x2 "$out/character@2x.jpg"
 
 # The icon: drawn with antialiasing, then reduced to a 16-colour palette.
 "$convert" "$here/icon.svg" +dither -colors 16 -strip \
     -define png:color-type=3 -define png:bit-depth=4 -define png:exclude-chunks=date,time \
     "PNG8:$out/icon.png"
+rsvg-convert -w 64 -h 64 "$here/icon.svg" |
+    "$convert" png:- +dither -colors 16 -strip \
+        -define png:color-type=3 -define png:bit-depth=4 -define png:exclude-chunks=date,time \
+        "PNG8:$out/icon@2x.png"
 
 # The desktop menu's larger icons, drawn from the same picture at their size
 # rather than enlarged from the 32 px one, and with its transparent corners.

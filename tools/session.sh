@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs a command inside a private, headless desktop session: a virtual X
-# display and a PulseAudio server whose only sink is a null sink named
-# "null". Both are stopped afterwards, whatever the command's outcome.
-# With the display, the command sees DISPLAY, PULSE_SERVER and
-# PELMORA_NULL_MONITOR (the sink's monitor source, for recording what played).
+# display and a sound server whose default sink is a null sink named "null":
+# PulseAudio, or with PELMORA_SOUND_SERVER=pipewire, PipeWire with
+# WirePlumber and pipewire-pulse on a D-Bus session bus of its own. All are
+# stopped afterwards, whatever the command's outcome. With the display, the
+# command sees DISPLAY, PULSE_SERVER and PELMORA_NULL_MONITOR (the sink's
+# monitor source, for recording what played).
 set -euo pipefail
 run_dir=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-session.XXXXXX")
 pids=()
@@ -27,16 +29,46 @@ export DISPLAY=":$(cat "$run_dir/display")"
 mkdir -p "$run_dir/pulse" "$run_dir/home"
 printf 'autospawn = no\n' >"$run_dir/client.conf"
 export PULSE_CLIENTCONFIG=$run_dir/client.conf
+export PULSE_SERVER=unix:$run_dir/pulse/native
 export PULSE_RUNTIME_PATH=$run_dir/pulse
 export PULSE_STATE_PATH=$run_dir/pulse
-export PULSE_SERVER=unix:$run_dir/pulse/native
-HOME=$run_dir/home pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-    --disallow-exit --log-target=file:"$run_dir/pulse.log" \
-    -L "module-native-protocol-unix socket=$run_dir/pulse/native" \
-    -L "module-null-sink sink_name=null norewinds=1" 2>>"$run_dir/pulse.log" &
-pids+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-pactl info >/dev/null 2>&1 || { echo "session: PulseAudio did not start" >&2; cat "$run_dir/pulse.log" >&2; exit 1; }
+wait_for_server() {
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return; sleep 0.05; done
+    echo "session: $1 did not start" >&2
+    cat "$run_dir"/*.log >&2
+    exit 1
+}
+case ${PELMORA_SOUND_SERVER:-pulseaudio} in
+pulseaudio)
+    HOME=$run_dir/home pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+        --disallow-exit --log-target=file:"$run_dir/pulse.log" \
+        -L "module-native-protocol-unix socket=$run_dir/pulse/native" \
+        -L "module-null-sink sink_name=null norewinds=1" 2>>"$run_dir/pulse.log" &
+    pids+=($!)
+    wait_for_server PulseAudio
+    ;;
+pipewire)
+    # WirePlumber finds its peers on the session bus; the servers keep their
+    # state in the private home.
+    dbus-daemon --session --nofork --address="unix:path=$run_dir/bus" >"$run_dir/dbus.log" 2>&1 &
+    pids+=($!)
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$run_dir/bus
+    for _ in $(seq 100); do [ -S "$run_dir/bus" ] && break; sleep 0.05; done
+    HOME=$run_dir/home pipewire >"$run_dir/pipewire.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do [ -S "$run_dir/pipewire-0" ] && break; sleep 0.05; done
+    HOME=$run_dir/home wireplumber >"$run_dir/wireplumber.log" 2>&1 &
+    pids+=($!)
+    HOME=$run_dir/home pipewire-pulse >"$run_dir/pipewire-pulse.log" 2>&1 &
+    pids+=($!)
+    wait_for_server pipewire-pulse
+    pactl load-module module-null-sink sink_name=null >/dev/null
+    ;;
+*)
+    echo "session: PELMORA_SOUND_SERVER is pulseaudio or pipewire, not $PELMORA_SOUND_SERVER" >&2
+    exit 2
+    ;;
+esac
 pactl set-default-sink null
 export PELMORA_NULL_MONITOR=null.monitor
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <csignal>
@@ -20,6 +21,25 @@ void onSignal(int) {
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
 }
 
+// The first of `faces` that is installed, as the font's only family. Named
+// alone, a face looks for fallback faces only when a glyph is missing; a
+// list of families has Qt sort all the fonts for every script of the text
+// (kana, kanji, Latin) before the first paint. The installed families are
+// compared as listed: looking a name up as an alias costs a fontconfig
+// substitution each, so a face is named by each of its names.
+QFont firstInstalled(const QStringList& faces, int pointSize) {
+    QFont font;
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& face : faces) {
+        if (installed.contains(face)) {
+            font.setFamily(face);
+            break;
+        }
+    }
+    font.setPointSize(pointSize);
+    return font;
+}
+
 }  // namespace
 
 void configureApplication() {
@@ -27,12 +47,11 @@ void configureApplication() {
     // locale's fallback order would pick for kanji. The IPA faces have the
     // line height of the Windows faces the layout was drawn with, so two
     // lines of 9 points fit a 25-pixel label.
-    QFont font;
-    font.setFamilies({"ＭＳ Ｐゴシック", "IPAPGothic", "Noto Sans CJK JP", "Sans Serif"});
-    font.setPointSize(9);
-    QApplication::setFont(font);
-    QApplication::setWindowIcon(QIcon(picture("icon.png")));
+    QApplication::setFont(firstInstalled({"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "Noto Sans CJK JP"}, 9));
+    QApplication::setWindowIcon(programIcon());
 }
+
+QFont panelFont() { return firstInstalled({"ＭＳ 明朝", "MS Mincho", "IPAMincho", "Noto Serif CJK JP"}, 12); }
 
 void closeOnTermination(std::function<void()> close) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;

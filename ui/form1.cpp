@@ -14,6 +14,7 @@
 #include "quiz/notes.h"
 #include "record/record.h"
 #include "ui/accessibility.h"
+#include "ui/application.h"
 #include "ui/form2.h"
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
@@ -81,10 +82,7 @@ void Form1::buildControls() {
 
     QLabel* panel = addLabel(new QLabel("ここにもじをいれます！11文字まで一行に可能", client), "Label1",
                              twips(3720, 3360, 3615, 735));
-    QFont mincho;
-    mincho.setFamilies({"ＭＳ 明朝", "IPAMincho", "Noto Serif CJK JP"});
-    mincho.setPointSize(12);
-    panel->setFont(mincho);
+    panel->setFont(panelFont());
     panel->setWordWrap(true);
     panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fields_[Field::Message] = panel;

@@ -76,7 +76,7 @@ Form2::Form2()
     icon->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     icon->setLineWidth(2);
     icon->setPixmap(picture("icon.png"));
-    icon->setGeometry(QRect(twips(240, 240, 0, 0).topLeft(), icon->pixmap().size() + QSize(4, 4)));
+    icon->setGeometry(QRect(twips(240, 240, 0, 0).topLeft(), icon->pixmap().deviceIndependentSize().toSize() + QSize(4, 4)));
     icon->raise();
 }
 

@@ -7,13 +7,11 @@
 #include <QPointer>
 #include <algorithm>
 #include <csignal>
-#include <iostream>
 
 #include "platform/system_platform.h"
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
-#include "ui/pictures.h"
 
 namespace {
 
@@ -49,13 +47,6 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-
-    const QStringList missing = pelmora::ui::unreadablePictures();
-    if (!missing.isEmpty()) {
-        std::cerr << "pelmora: the installation is incomplete; cannot read:\n";
-        for (const QString& path : missing) std::cerr << "  " << path.toStdString() << '\n';
-        return 1;
-    }
     pelmora::ui::configureApplication();
 
     pelmora::SystemPlatform platform;

@@ -1,15 +1,18 @@
 #pragma once
-// The windows' pictures, kept in the folder "pictures" beside the program.
+// The windows' pictures, compiled into the program.
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
-#include <QStringList>
 
 namespace pelmora::ui {
 
-// Where the pictures are looked for: `programFolder` + "/pictures".
-void setProgramFolder(const QString& programFolder);
+// The picture of that file name in assets/pictures, as drawn on this
+// display: where the display's pixel ratio is above 1, the drawing at twice
+// the size (name@2x.ext) with a device-pixel ratio of 2, as Qt picks such
+// files itself. Null for a name the program does not hold.
 QPixmap picture(const QString& name);
-// The pictures the windows need that cannot be read; empty when all can.
-QStringList unreadablePictures();
+
+// The program icon, at both of its sizes.
+QIcon programIcon();
 
 }  // namespace pelmora::ui
