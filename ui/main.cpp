@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <algorithm>
 #include <csignal>
+#include <iostream>
 
 #include "platform/system_platform.h"
 #include "ui/application.h"
