@@ -22,6 +22,10 @@ public:
     // Absolute pointer move, in screen pixels.
     virtual void placePointer(int x, int y) = 0;
     virtual void beep() = 0;
+    // A sound is about to be played (a button that plays one is held down):
+    // the device may be opened ahead, and closed again if none follows.
+    virtual void prepareSound() {}
+    virtual void discardPreparedSound() {}
     virtual void seedRandom() = 0;
     // 0 <= r < 1.
     virtual float random() = 0;

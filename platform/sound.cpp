@@ -159,27 +159,62 @@ bool configure(snd_pcm_t* pcm, const Clip& clip, snd_pcm_uframes_t& periodFrames
            snd_pcm_sw_params_set_avail_min(pcm, sw, periodFrames) >= 0 && snd_pcm_sw_params(pcm, sw) >= 0;
 }
 
-Outcome output(const Clip& clip) {
+// An open, configured PCM for a clip of this rate and channel count.
+struct Device {
+    snd_pcm_t* pcm = nullptr;
+    unsigned rate = 0;
+    int channels = 0;
+    snd_pcm_uframes_t periodFrames = 0;
+    void close() {
+        if (pcm) snd_pcm_close(pcm);
+        pcm = nullptr;
+    }
+};
+
+// What prepare() opened, and the format it opens for: the last sound's,
+// which before the first one is the notes' own.
+Device prepared;
+unsigned lastRate = 44100;
+int lastChannels = 1;
+
+Outcome open(Device& device, const Clip& clip) {
     // Without a server ALSA falls back to hardware that may not exist; that is
     // a normal state here, not something to print.
     static const bool quiet = (snd_lib_error_set_handler(silent), true);
     (void)quiet;
 
     // Non-blocking, so that a busy device refuses at once instead of waiting.
-    snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+    if (snd_pcm_open(&device.pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+        device.pcm = nullptr;
         // The configuration remembers whether a server ran when it was first
         // read; read it afresh next time, in case one has started since.
         snd_config_update_free_global();
         return Outcome::noDevice;
     }
-    struct Closer {
-        snd_pcm_t* pcm;
-        ~Closer() { snd_pcm_close(pcm); }
-    } closer{pcm};
+    device.rate = clip.rate;
+    device.channels = clip.channels;
+    if (!configure(device.pcm, clip, device.periodFrames)) {
+        device.close();
+        return Outcome::refused;
+    }
+    return Outcome::played;
+}
 
-    snd_pcm_uframes_t periodFrames = 0;
-    if (!configure(pcm, clip, periodFrames)) return Outcome::refused;
+Outcome output(const Clip& clip) {
+    lastRate = clip.rate;
+    lastChannels = clip.channels;
+    Device device = prepared;
+    prepared = {};
+    if (device.pcm && (device.rate != clip.rate || device.channels != clip.channels)) device.close();
+    if (!device.pcm) {
+        if (const Outcome opened = open(device, clip); opened != Outcome::played) return opened;
+    }
+    snd_pcm_t* pcm = device.pcm;
+    const snd_pcm_uframes_t periodFrames = device.periodFrames;
+    struct Closer {
+        Device& device;
+        ~Closer() { device.close(); }
+    } closer{device};
 
     const sf_count_t frames = clip.frames();
     const auto length = std::chrono::microseconds(frames * 1'000'000 / clip.rate);
@@ -225,6 +260,16 @@ Outcome output(const Clip& clip) {
 }
 
 }  // namespace
+
+void prepare() {
+    if (prepared.pcm) return;
+    Clip format;
+    format.rate = lastRate;
+    format.channels = lastChannels;
+    open(prepared, format);
+}
+
+void discardPrepared() { prepared.close(); }
 
 void alertFrom(const std::string& bellPath) {
     Clip clip;

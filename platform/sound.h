@@ -9,6 +9,15 @@ namespace pelmora::sound {
 // sound device or server it returns at once, silently.
 void play(const std::string& path);
 
+// Opens the device ahead of a sound that is about to be played (the press
+// of a button whose click plays a note), so that the next play() starts at
+// once: a sound server may take tens of milliseconds to set up a stream
+// (PipeWire's session manager links each new one). play() and alert() take
+// it over; discardPrepared() closes it unused. Nothing is kept open between
+// sounds otherwise.
+void prepare();
+void discardPrepared();
+
 // The desktop's alert sound (the sound theme's bell, or a short generated
 // beep where the theme is absent); returns when it has sounded.
 void alert();

@@ -30,6 +30,8 @@ bool SystemPlatform::writeProfile(const std::string& section, const std::string&
 }
 
 void SystemPlatform::playSound(const std::string& path) { sound::play(path); }
+void SystemPlatform::prepareSound() { sound::prepare(); }
+void SystemPlatform::discardPreparedSound() { sound::discardPrepared(); }
 
 void SystemPlatform::placePointer(int x, int y) { QCursor::setPos(x, y); }
 

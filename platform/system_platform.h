@@ -15,6 +15,8 @@ public:
     void playSound(const std::string& path) override;
     void placePointer(int x, int y) override;
     void beep() override;
+    void prepareSound() override;
+    void discardPreparedSound() override;
     void seedRandom() override;
     float random() override;
     std::string programFolder() override;

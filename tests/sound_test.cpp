@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
 #include <thread>
 #include <vector>
@@ -220,6 +221,33 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
         // Resampled notes may lose a sample or so at either edge.
         EXPECT_NEAR(heardMs, c.seconds * 1000, c.rate == kRecordRate ? 1 : 2);
     }
+}
+
+// The device opened ahead of a note (while 開始 is held) plays it as a fresh
+// one would, also for a note of another format, and is closed when no note
+// follows: then no stream is left on the server.
+TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
+    auto streams = [] {
+        std::unique_ptr<FILE, int (*)(FILE*)> out(popen("pactl list short sink-inputs", "r"), pclose);
+        int lines = 0;
+        for (int c; (c = std::fgetc(out.get())) != EOF;) lines += c == '\n';
+        return lines;
+    };
+    for (const auto& [rate, channels] : {std::pair{44100, 1}, std::pair{48000, 2}}) {
+        SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " channel(s)");
+        const fs::path note = dir / "note.wav";
+        writeTone(note, 0.6, rate, channels);
+        sound::prepare();
+        double callMs = 0, heardMs = 0;
+        playRecorded([&] { sound::play(note); }, callMs, heardMs);
+        expectBlocksFor(callMs, 600);
+        EXPECT_NEAR(heardMs, 600, rate == kRecordRate ? 1 : 2);
+    }
+    EXPECT_EQ(streams(), 0);
+    sound::prepare();
+    EXPECT_EQ(streams(), 1) << "the device is open while the button is held";
+    sound::discardPrepared();
+    EXPECT_EQ(streams(), 0);
 }
 
 TEST_F(Sound, ProgramNotesPlayForTheirLength) {

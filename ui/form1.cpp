@@ -117,11 +117,11 @@ void Form1::buildControls() {
         on(image, handlers);
     }
 
-    struct Button { const char* name; const char* caption; QRect geometry; void (Form1::*clicked)(); };
+    struct Button { const char* name; const char* caption; QRect geometry; void (Form1::*clicked)(); bool plays; };
     const Button buttons[] = {
-        {"Command8", "開始", twips(3720, 2640, 735, 375), &Form1::Command8_Click},
-        {"Command9", "もう一度", twips(4680, 2640, 855, 375), &Form1::Command9_Click},
-        {"Command10", "クリア", twips(5760, 2640, 735, 375), &Form1::Command10_Click},
+        {"Command8", "開始", twips(3720, 2640, 735, 375), &Form1::Command8_Click, true},
+        {"Command9", "もう一度", twips(4680, 2640, 855, 375), &Form1::Command9_Click, true},
+        {"Command10", "クリア", twips(5760, 2640, 735, 375), &Form1::Command10_Click, false},
     };
     QWidget* previous = nullptr;
     for (const Button& b : buttons) {
@@ -131,6 +131,14 @@ void Form1::buildControls() {
         button->setAutoDefault(false);
         button->setAttribute(Qt::WA_NoMousePropagation);
         connect(button, &QPushButton::clicked, this, b.clicked);
+        if (b.plays) {
+            // The device opens while the button is held, so the note of the
+            // click starts at once; after the click, or a release away from
+            // the button, whatever was not taken is closed.
+            connect(button, &QPushButton::pressed, this, [this] { platform_.prepareSound(); });
+            connect(button, &QPushButton::released, this, [this] { platform_.discardPreparedSound(); },
+                    Qt::QueuedConnection);
+        }
         if (previous) setTabOrder(previous, button);
         previous = button;
     }

@@ -23,6 +23,8 @@ public:
     void playSound(const std::string& path) override;
     void placePointer(int x, int y) override;
     void beep() override { system_.beep(); }
+    void prepareSound() override { system_.prepareSound(); }
+    void discardPreparedSound() override { system_.discardPreparedSound(); }
     void seedRandom() override { system_.seedRandom(); }
     float random() override { return system_.random(); }
     std::string programFolder() override { return system_.programFolder(); }
