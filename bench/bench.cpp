@@ -240,7 +240,9 @@ void benchSound() {
             size_t length = 0;
             ++runs;
             if (!recorder.loudSpan(from, first, last, length)) continue;
-            whole += length == size_t(kSeconds * kRate);
+            // A sink of another rate (PipeWire's runs at 48 kHz) resamples the
+            // edges by a sample or two; a cut would lose a period or more.
+            whole += std::abs(double(length) - kSeconds * kRate) <= 4;
             if (run == 0) {
                 coldFirst = ms(first - t0);
                 coldAfter = ms(t1 - last);
