@@ -44,11 +44,14 @@ public:
     }
 };
 
+// Qt asks for objects of every kind, some of them while they are being
+// built or taken apart (the web engine's items do), so the object is only
+// looked at once its class name is one of ours.
 QAccessibleInterface* factory(const QString& className, QObject* object) {
-    auto* widget = qobject_cast<QWidget*>(object);
-    if (className == QLatin1String(ClientArea::staticMetaObject.className())) return new ClientAreaInterface(widget);
-    if (className == QLatin1String(StateLabel::staticMetaObject.className())) return new StateLabelInterface(widget);
-    if (className == QLatin1String(KeyImageLabel::staticMetaObject.className())) return new KeyImageInterface(widget);
+    auto is = [&](const QMetaObject& meta) { return className == QLatin1String(meta.className()); };
+    if (is(ClientArea::staticMetaObject)) return new ClientAreaInterface(static_cast<QWidget*>(object));
+    if (is(StateLabel::staticMetaObject)) return new StateLabelInterface(static_cast<QWidget*>(object));
+    if (is(KeyImageLabel::staticMetaObject)) return new KeyImageInterface(static_cast<QWidget*>(object));
     return nullptr;
 }
 
