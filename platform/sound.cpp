@@ -245,10 +245,14 @@ Outcome output(const Clip& clip) {
 
     // Sleep through all but the last period here: snd_pcm_drain through the
     // pulse plugin waits on the server without any bound of its own, so it
-    // is left only the final stretch.
+    // is left only the final stretch. A stream that has run dry (the server
+    // may report the underrun while a few frames short of a period still
+    // count as delay) has played everything.
     for (;;) {
         snd_pcm_sframes_t delay = 0;
-        if (snd_pcm_delay(pcm, &delay) < 0 || delay <= snd_pcm_sframes_t(periodFrames)) break;
+        if (snd_pcm_state(pcm) != SND_PCM_STATE_RUNNING || snd_pcm_delay(pcm, &delay) < 0 ||
+            delay <= snd_pcm_sframes_t(periodFrames))
+            break;
         if (timeLeft() <= 0) return Outcome::played;
         const auto rest = std::chrono::microseconds(
             (delay - snd_pcm_sframes_t(periodFrames)) * 1'000'000 / clip.rate);
