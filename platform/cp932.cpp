@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 #include "platform/utf8.h"
@@ -40,69 +41,80 @@ constexpr Difference kWindowsOnly[] = {
     {0x2014, kNone},  {0x2016, kNone}, {0x203E, kNone},  {0x2212, kNone},  {0x301C, kNone},
 };
 
-// Both directions as tables, filled once from iconv's CP932 and the
-// differences above: 64 K entries each, looked up per character.
-struct Tables {
-    std::array<char16_t, 0x10000> toUnit{};  // by code: a single byte, or lead << 8 | trail
-    std::array<uint16_t, 0x10000> toCode{};  // by UTF-16 unit
-    Tables() {
-        iconv_t in = iconv_open("UTF-16LE", "CP932"), out = iconv_open("CP932", "UTF-16LE");
-        auto run = [](iconv_t cd, const char* src, size_t n, char* dst, size_t room) -> size_t {
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            char* s = const_cast<char*>(src);
-            char* d = dst;
-            if (cd == reinterpret_cast<iconv_t>(-1) || iconv(cd, &s, &n, &d, &room) == static_cast<size_t>(-1))
-                return 0;
-            return static_cast<size_t>(d - dst);
-        };
-        for (unsigned code = 0; code < 0x10000; ++code) {
+// Both directions as tables, looked up per character and filled in from
+// iconv's CP932 and the differences above as each character is first met: a
+// small record converts only its own few characters at start-up, where the
+// whole tables would cost more than all the rest of it. Records are read and
+// written on the program's one thread.
+class Tables {
+public:
+    // `code` is a single byte, or lead << 8 | trail.
+    char16_t unit(unsigned code) {
+        if (!unitKnown_[code]) {
+            unitKnown_[code] = true;
             const unsigned char bytes[2] = {static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code)};
             const bool pair = code > 0xFF;
-            if (pair ? !isLead(bytes[0]) : isLead(bytes[1])) continue;
             unsigned char unit[4];
-            size_t n = pair ? run(in, reinterpret_cast<const char*>(bytes), 2, reinterpret_cast<char*>(unit), 4)
-                            : run(in, reinterpret_cast<const char*>(bytes + 1), 1, reinterpret_cast<char*>(unit), 4);
-            toUnit[code] = n == 2 ? static_cast<char16_t>(unit[0] | unit[1] << 8) : kUndefined;
+            const size_t n = pair ? run(in_, bytes, 2, unit) : run(in_, bytes + 1, 1, unit);
+            toUnit_[code] = n == 2 ? static_cast<char16_t>(unit[0] | unit[1] << 8) : kUndefined;
+            for (const Difference& d : kWindowsOnly)
+                if (d.code == code && code > 0x7F && code <= 0xFF) toUnit_[code] = d.unit;
+            if (code == 0) toUnit_[code] = 0;
         }
-        for (unsigned u = 1; u < 0x10000; ++u) {
+        return toUnit_[code];
+    }
+    uint16_t code(char16_t u) {
+        if (!codeKnown_[u]) {
+            codeKnown_[u] = true;
             const unsigned char unit[2] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8)};
             unsigned char code[4];
-            size_t n = u >= 0xD800 && u < 0xE000
-                           ? 0
-                           : run(out, reinterpret_cast<const char*>(unit), 2, reinterpret_cast<char*>(code), 4);
-            toCode[u] = n == 1 ? code[0] : n == 2 ? static_cast<uint16_t>(code[0] << 8 | code[1]) : kNone;
+            const size_t n = u >= 0xD800 && u < 0xE000 ? 0 : run(out_, unit, 2, code);
+            toCode_[u] = n == 1 ? code[0] : n == 2 ? static_cast<uint16_t>(code[0] << 8 | code[1]) : kNone;
+            for (const Difference& d : kWindowsOnly)
+                if (d.unit == u) toCode_[u] = d.code;
         }
-        if (in != reinterpret_cast<iconv_t>(-1)) iconv_close(in);
-        if (out != reinterpret_cast<iconv_t>(-1)) iconv_close(out);
-        for (const Difference& d : kWindowsOnly) {
-            toCode[d.unit] = d.code;
-            if (d.code > 0x7F && d.code <= 0xFF) toUnit[d.code] = d.unit;
-        }
-        toUnit[0] = 0;
+        return toCode_[u];
     }
+
+private:
+    static size_t run(iconv_t cd, const unsigned char* src, size_t n, unsigned char* dst) {
+        if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* s = reinterpret_cast<char*>(const_cast<unsigned char*>(src));
+        char* d = reinterpret_cast<char*>(dst);
+        size_t room = 4;
+        if (iconv(cd, &s, &n, &d, &room) == static_cast<size_t>(-1)) return 0;
+        return static_cast<size_t>(d - reinterpret_cast<char*>(dst));
+    }
+
+    iconv_t in_ = iconv_open("UTF-16LE", "CP932");
+    iconv_t out_ = iconv_open("CP932", "UTF-16LE");
+    std::array<char16_t, 0x10000> toUnit_{};
+    std::array<uint16_t, 0x10000> toCode_{};
+    std::bitset<0x10000> unitKnown_, codeKnown_;
 };
 
-const Tables& tables() {
-    static const Tables t;
+Tables& tables() {
+    static Tables t;
     return t;
 }
 
 }  // namespace
 
 char16_t next(std::string_view bytes, size_t& at) {
-    const Tables& t = tables();
+    Tables& t = tables();
     const auto lead = static_cast<unsigned char>(bytes[at++]);
-    if (!isLead(lead)) return t.toUnit[lead];
+    if (!isLead(lead)) return t.unit(lead);
     if (at == bytes.size() || bytes[at] == '\0') return kUndefined;
-    return t.toUnit[lead << 8 | static_cast<unsigned char>(bytes[at++])];
+    return t.unit(lead << 8 | static_cast<unsigned char>(bytes[at++]));
 }
 
 std::string encode(std::u16string_view text) {
-    const Tables& t = tables();
+    Tables& t = tables();
     std::string out;
     out.reserve(text.size() * 2);
     for (char16_t u : text) {
-        const uint16_t code = u == 0 ? 0 : t.toCode[u];
+        const uint16_t code = u == 0 ? 0 : t.code(u);
         if (u != 0 && code == kNone) {
             out += '?';
         } else if (code > 0xFF) {

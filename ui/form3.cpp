@@ -22,7 +22,11 @@ Form3::Form3(Platform& platform, std::function<void()> showMain)
     const QSize client(3990 / kTwipsPerPixel, 1965 / kTwipsPerPixel);
     setGeometry(QRect(QPoint(344, 348), client));
     setFixedSize(client);
+}
 
+// The controls are made only for a player who is asked for a name: every
+// later start goes straight on to the main window, which then shows sooner.
+void Form3::buildControls() {
     auto* prompt = new QLabel("貴方の名前を入れてください", this);
     prompt->setObjectName("Label16");
     prompt->setGeometry(twips(960, 240, 2295, 255));
@@ -50,8 +54,10 @@ Form3::Form3(Platform& platform, std::function<void()> showMain)
 }
 
 void Form3::Form_Load() {
-    stored_->setText(QString::fromStdString(record::read(platform_, record::kNameKey)));
-    if (record::waitsForName(stored_->text().toStdString())) {
+    const std::string stored = record::read(platform_, record::kNameKey);
+    if (record::waitsForName(stored)) {
+        if (!stored_) buildControls();
+        stored_->setText(QString::fromStdString(stored));
         show();
     } else {
         hide();

@@ -20,12 +20,13 @@ public:
     void Form_Load();
 
 private:
+    void buildControls();
     void Command1_Click();
 
     Platform& platform_;
     std::function<void()> showMain_;
-    QLineEdit* name_;    // Text1: the entry
-    QLineEdit* stored_;  // Text2: the name read from the record, never shown
+    QLineEdit* name_ = nullptr;    // Text1: the entry
+    QLineEdit* stored_ = nullptr;  // Text2: the name read from the record, never shown
 };
 
 }  // namespace pelmora::ui
