@@ -14,7 +14,6 @@ namespace {
 constexpr char16_t kUndefined = 0x30FB;  // what Windows reads an undefined code as
 constexpr uint16_t kNone = 0;            // no code: encoded as "?"
 
-bool isLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Where Windows' table differs from the C library's: the single bytes it
 // maps to compatibility characters, the look-alikes it stores for

@@ -7,6 +7,9 @@
 
 namespace pelmora::cp932 {
 
+// Whether a byte starts a double-byte character.
+inline bool isLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
 // The character at bytes[at], advancing `at` past it. A lead byte takes the
 // next byte with it whatever that is, except NUL; a pair the code page does
 // not define, or a lead byte at the end, reads as U+30FB (81 45 in CP932).

@@ -31,8 +31,7 @@ std::string asReturned(std::u16string_view value) {
     const std::string bytes = cp932::encode(value);
     size_t n = 0;
     while (n < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[n]);
-        const size_t width = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
+        const size_t width = cp932::isLead(static_cast<unsigned char>(bytes[n])) ? 2 : 1;
         if (n + width > 1023) break;
         n += width;
     }
