@@ -1,6 +1,7 @@
 #pragma once
 // The operating-system services the quiz and the record call. The windows
 // hand the logic a SystemPlatform; tests hand it a recording fake.
+#include <functional>
 #include <string>
 
 namespace pelmora {
@@ -17,8 +18,10 @@ public:
     virtual bool writeProfile(const std::string& section, const std::string& key,
                               const std::string& value, const std::string& path) = 0;
     // Plays a WAV file and returns once its last sample has sounded; a file
-    // that cannot be played sounds the alert instead.
-    virtual void playSound(const std::string& path) = 0;
+    // that cannot be played sounds the alert instead. `started` runs once the
+    // sound has begun (at once where none can), while the device plays ahead
+    // of the call.
+    virtual void playSound(const std::string& path, const std::function<void()>& started = {}) = 0;
     // Absolute pointer move, in screen pixels.
     virtual void placePointer(int x, int y) = 0;
     virtual void beep() = 0;

@@ -1,26 +1,24 @@
-// Decodes the whole file with libsndfile, then plays it on ALSA's "default"
-// PCM from the caller's thread and returns once the device has played the
+// Plays a sound on ALSA's "default" PCM from the caller's thread, decoding
+// it as the device takes it, and returns once the device has played the
 // last frame. The PCM is opened per call: a note follows a key press, so
 // nothing is kept between notes (through PulseAudio an open PCM holds a
 // stream and a client thread, and a restarted server would leave it dead).
 #include "platform/sound.h"
 
 #include <alsa/asoundlib.h>
-#include <sndfile.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <thread>
 #include <vector>
+
+#include "platform/sound_source.h"
 
 namespace pelmora::sound {
 
 // The alert sounds the bell from this file; tests point it elsewhere.
-void alertFrom(const std::string& bellPath);
+void alertFrom(const std::string& bellPath, const std::function<void()>& started = {});
 
 namespace {
 
@@ -30,121 +28,50 @@ using std::chrono::milliseconds;
 constexpr const char* kBell = "/usr/share/sounds/freedesktop/stereo/bell.oga";
 
 // 100 ms of buffer, so that a busy machine does not starve it (40 ms did),
-// in short periods: the first write fills the buffer whole, and a sound
+// in short periods: the first write all but fills the buffer, and a sound
 // server runs its cycle at the period its clients ask for (PulseAudio's
 // minimum request, PipeWire's quantum), which sets how soon the first
 // sample sounds and how far behind the call the last one ends.
 constexpr unsigned kBufferUs = 100'000;
-constexpr unsigned kPeriodUs = 10'000;
-// Notes last a second or two; a bigger file is cut here rather than loaded whole.
-constexpr sf_count_t kMaxSamples = sf_count_t{48'000} * 2 * 120;
+constexpr unsigned kPeriodUs = 5'000;
+// What is decoded at a time: a little less than the buffer.
+constexpr snd_pcm_uframes_t kBlockFrames = 4096;
 // How long past the note's own length a stalled device may keep the call.
 constexpr auto kStallAllowance = milliseconds(1500);
-
-struct Clip {
-    int channels = 0;
-    unsigned rate = 0;
-    std::vector<short> samples;  // interleaved
-    sf_count_t frames() const { return channels ? sf_count_t(samples.size()) / channels : 0; }
-};
-
-std::uint32_t le32(const unsigned char* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
-}
-
-// libsndfile plays whatever part of a cut-off WAV is there; a note that stops
-// short misleads the ear more than the alert does, so such a file is refused.
-bool wavCutShort(const std::string& path, off_t fileSize) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    unsigned char head[12];
-    bool cut = false;
-    if (std::fread(head, 1, 12, f) == 12 && std::equal(head, head + 4, "RIFF") &&
-        std::equal(head + 8, head + 12, "WAVE")) {
-        off_t pos = 12;
-        unsigned char chunk[8];
-        while (std::fread(chunk, 1, 8, f) == 8) {
-            const off_t size = le32(chunk + 4);
-            pos += 8;
-            if (std::equal(chunk, chunk + 4, "data")) {
-                cut = pos + size > fileSize;
-                break;
-            }
-            pos += size + (size & 1);
-            if (pos >= fileSize || fseeko(f, pos, SEEK_SET) != 0) break;
-        }
-    }
-    std::fclose(f);
-    return cut;
-}
-
-bool load(const std::string& path, Clip& clip) {
-    // stat first: opening a FIFO would wait for a writer, and a folder or a
-    // device is never a sound.
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return false;
-    if (wavCutShort(path, st.st_size)) return false;
-
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) return false;
-    if (info.channels < 1 || info.channels > 64 || info.samplerate < 1000 ||
-        info.samplerate > 768'000) {
-        sf_close(file);
-        return false;
-    }
-    clip.channels = info.channels;
-    clip.rate = unsigned(info.samplerate);
-    clip.samples.clear();
-    const sf_count_t maxFrames = kMaxSamples / info.channels;
-    sf_count_t got = 0;
-    // Read in blocks: the header's frame count is not trusted for every format.
-    constexpr sf_count_t kBlock = 16384;
-    while (got < maxFrames) {
-        const sf_count_t want = std::min(kBlock, maxFrames - got);
-        clip.samples.resize(size_t(got + want) * info.channels);
-        const sf_count_t n = sf_readf_short(file, clip.samples.data() + got * info.channels, want);
-        if (n <= 0) break;
-        got += n;
-    }
-    clip.samples.resize(size_t(got) * info.channels);
-    sf_close(file);
-    return got > 0;
-}
-
-// Stands in for a missing or broken sound theme.
-Clip beep() {
-    constexpr unsigned kRate = 44100;
-    constexpr int kFrames = kRate * 150 / 1000;
-    constexpr int kFade = kRate * 10 / 1000;
-    Clip clip;
-    clip.channels = 1;
-    clip.rate = kRate;
-    clip.samples.resize(kFrames);
-    for (int i = 0; i < kFrames; ++i) {
-        const double ramp = std::min({1.0, double(i) / kFade, double(kFrames - 1 - i) / kFade});
-        clip.samples[i] = short(std::lround(12000 * ramp * std::sin(2 * M_PI * 880 * i / kRate)));
-    }
-    return clip;
-}
 
 void silent(const char*, int, const char*, int, const char*, ...) {}
 
 enum class Outcome { played, noDevice, refused };
+
+// The caller's "the sound has begun" (it paints the window then), run once
+// whatever sounds, or as the call gives up.
+class Started {
+public:
+    explicit Started(const std::function<void()>& f) : f_(f) {}
+    void operator()() {
+        if (done_) return;
+        done_ = true;
+        if (f_) f_();
+    }
+
+private:
+    const std::function<void()>& f_;
+    bool done_ = false;
+};
 
 // The clip's format, resampled by ALSA where the device lacks its rate, the
 // buffer and period above; playback starts with the first period written
 // (the first write fills the whole buffer at once, and after an underrun
 // what is left of a note may be less than a buffer), and a write may go on
 // once a period is free.
-bool configure(snd_pcm_t* pcm, const Clip& clip, snd_pcm_uframes_t& periodFrames) {
+bool configure(snd_pcm_t* pcm, unsigned rate, int channels, snd_pcm_uframes_t& periodFrames) {
     snd_pcm_hw_params_t* hw;
     snd_pcm_hw_params_alloca(&hw);
-    unsigned rate = clip.rate, bufferUs = kBufferUs, periodUs = kPeriodUs;
+    unsigned bufferUs = kBufferUs, periodUs = kPeriodUs;
     if (snd_pcm_hw_params_any(pcm, hw) < 0 || snd_pcm_hw_params_set_rate_resample(pcm, hw, 1) < 0 ||
         snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
         snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16) < 0 ||
-        snd_pcm_hw_params_set_channels(pcm, hw, unsigned(clip.channels)) < 0 ||
+        snd_pcm_hw_params_set_channels(pcm, hw, unsigned(channels)) < 0 ||
         snd_pcm_hw_params_set_rate(pcm, hw, rate, 0) < 0 ||
         snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, nullptr) < 0 ||
         snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, nullptr) < 0 || snd_pcm_hw_params(pcm, hw) < 0)
@@ -177,7 +104,7 @@ Device prepared;
 unsigned lastRate = 44100;
 int lastChannels = 1;
 
-Outcome open(Device& device, const Clip& clip) {
+Outcome open(Device& device, unsigned rate, int channels) {
     // Without a server ALSA falls back to hardware that may not exist; that is
     // a normal state here, not something to print.
     static const bool quiet = (snd_lib_error_set_handler(silent), true);
@@ -191,23 +118,31 @@ Outcome open(Device& device, const Clip& clip) {
         snd_config_update_free_global();
         return Outcome::noDevice;
     }
-    device.rate = clip.rate;
-    device.channels = clip.channels;
-    if (!configure(device.pcm, clip, device.periodFrames)) {
+    device.rate = rate;
+    device.channels = channels;
+    if (!configure(device.pcm, rate, channels, device.periodFrames)) {
         device.close();
         return Outcome::refused;
     }
     return Outcome::played;
 }
 
-Outcome output(const Clip& clip) {
-    lastRate = clip.rate;
-    lastChannels = clip.channels;
+Outcome output(Source& source, Started& started) {
+    const unsigned rate = source.rate();
+    const int channels = source.channels();
+    // The first block is decoded before the device is touched: a sound with
+    // no frames at all is refused.
+    std::vector<short> block(kBlockFrames * snd_pcm_uframes_t(channels));
+    snd_pcm_sframes_t have = source.read(block.data(), kBlockFrames), at = 0;
+    if (have <= 0) return Outcome::refused;
+
+    lastRate = rate;
+    lastChannels = channels;
     Device device = prepared;
     prepared = {};
-    if (device.pcm && (device.rate != clip.rate || device.channels != clip.channels)) device.close();
+    if (device.pcm && (device.rate != rate || device.channels != channels)) device.close();
     if (!device.pcm) {
-        if (const Outcome opened = open(device, clip); opened != Outcome::played) return opened;
+        if (const Outcome opened = open(device, rate, channels); opened != Outcome::played) return opened;
     }
     snd_pcm_t* pcm = device.pcm;
     const snd_pcm_uframes_t periodFrames = device.periodFrames;
@@ -216,21 +151,27 @@ Outcome output(const Clip& clip) {
         ~Closer() { device.close(); }
     } closer{device};
 
-    const sf_count_t frames = clip.frames();
-    const auto length = std::chrono::microseconds(frames * 1'000'000 / clip.rate);
-    const auto deadline = Clock::now() + length + kStallAllowance;
-    auto timeLeft = [&] {
-        return std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-    };
+    // Every wait below is bounded by a deadline that each decoded block moves
+    // on by its length: with a stalled server the call gives up, and closing
+    // the PCM drops what is left.
+    const auto begun = Clock::now();
+    std::int64_t decoded = have;
+    auto deadline = [&] { return begun + std::chrono::microseconds(decoded * 1'000'000 / rate) + kStallAllowance; };
+    auto timeLeft = [&] { return std::chrono::duration_cast<milliseconds>(deadline() - Clock::now()).count(); };
 
-    // Every wait below is bounded by the deadline: with a stalled server the
-    // call gives up, and closing the PCM drops what is left.
-    sf_count_t done = 0;
-    while (done < frames) {
-        const snd_pcm_sframes_t n = snd_pcm_writei(
-            pcm, clip.samples.data() + done * clip.channels, snd_pcm_uframes_t(frames - done));
+    while (have > 0) {
+        const snd_pcm_sframes_t n =
+            snd_pcm_writei(pcm, block.data() + at * channels, snd_pcm_uframes_t(have - at));
         if (n > 0) {
-            done += n;
+            at += n;
+            // The device plays what it was just given while the caller does
+            // its part.
+            if (snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING) started();
+            if (at == have) {
+                have = source.read(block.data(), kBlockFrames);
+                at = 0;
+                decoded += std::max<snd_pcm_sframes_t>(have, 0);
+            }
             continue;
         }
         if (timeLeft() <= 0) return Outcome::played;
@@ -240,8 +181,9 @@ Outcome output(const Clip& clip) {
             return Outcome::played;
     }
 
-    // A clip shorter than the buffer never reached the start threshold.
+    // A sound shorter than a period never reached the start threshold.
     if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm);
+    started();
 
     // Sleep through all but the last period here: snd_pcm_drain through the
     // pulse plugin waits on the server without any bound of its own, so it
@@ -255,8 +197,8 @@ Outcome output(const Clip& clip) {
             break;
         if (timeLeft() <= 0) return Outcome::played;
         const auto rest = std::chrono::microseconds(
-            (delay - snd_pcm_sframes_t(periodFrames)) * 1'000'000 / clip.rate);
-        std::this_thread::sleep_for(std::min<Clock::duration>(rest, deadline - Clock::now()));
+            (delay - snd_pcm_sframes_t(periodFrames)) * 1'000'000 / rate);
+        std::this_thread::sleep_for(std::min<Clock::duration>(rest, deadline() - Clock::now()));
     }
     snd_pcm_nonblock(pcm, 0);
     snd_pcm_drain(pcm);
@@ -266,30 +208,39 @@ Outcome output(const Clip& clip) {
 }  // namespace
 
 void prepare() {
-    if (prepared.pcm) return;
-    Clip format;
-    format.rate = lastRate;
-    format.channels = lastChannels;
-    open(prepared, format);
+    if (!prepared.pcm) open(prepared, lastRate, lastChannels);
 }
 
 void discardPrepared() { prepared.close(); }
 
-void alertFrom(const std::string& bellPath) {
-    Clip clip;
-    if (!load(bellPath, clip)) clip = beep();
-    output(clip);
+namespace {
+
+// The bell, or the beep where the theme lacks it.
+void sound(const std::string& bellPath, Started& started) {
+    Source source;
+    if (!source.open(bellPath)) source.beep();
+    if (output(source, started) == Outcome::refused) {
+        Source beep;
+        beep.beep();
+        output(beep, started);
+    }
+    started();
+}
+
+}  // namespace
+
+void alertFrom(const std::string& bellPath, const std::function<void()>& started) {
+    Started once(started);
+    sound(bellPath, once);
 }
 
 void alert() { alertFrom(kBell); }
 
-void play(const std::string& path) {
-    Clip clip;
-    if (!load(path, clip)) {
-        alert();
-        return;
-    }
-    if (output(clip) == Outcome::refused) alert();
+void play(const std::string& path, const std::function<void()>& started) {
+    Started once(started);
+    Source source;
+    if (!source.open(path) || output(source, once) == Outcome::refused) sound(kBell, once);
+    once();
 }
 
 }  // namespace pelmora::sound

@@ -29,7 +29,9 @@ bool SystemPlatform::writeProfile(const std::string& section, const std::string&
     return profile::write(section, key, value, path);
 }
 
-void SystemPlatform::playSound(const std::string& path) { sound::play(path); }
+void SystemPlatform::playSound(const std::string& path, const std::function<void()>& started) {
+    sound::play(path, started);
+}
 void SystemPlatform::prepareSound() { sound::prepare(); }
 void SystemPlatform::discardPreparedSound() { sound::discardPrepared(); }
 

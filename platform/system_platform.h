@@ -12,7 +12,7 @@ public:
                             const std::string& path) override;
     bool writeProfile(const std::string& section, const std::string& key, const std::string& value,
                       const std::string& path) override;
-    void playSound(const std::string& path) override;
+    void playSound(const std::string& path, const std::function<void()>& started) override;
     void placePointer(int x, int y) override;
     void beep() override;
     void prepareSound() override;

@@ -36,7 +36,10 @@ struct FakePlatform : Platform {
         profile[p + "|" + s + "|" + k] = v;
         return true;
     }
-    void playSound(const std::string& path) override { calls.push_back("play " + path); }
+    void playSound(const std::string& path, const std::function<void()>& started) override {
+        calls.push_back("play " + path);
+        if (started) started();
+    }
     void placePointer(int x, int y) override {
         calls.push_back("pointer " + std::to_string(x) + "," + std::to_string(y));
     }

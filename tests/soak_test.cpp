@@ -81,9 +81,9 @@ struct SoakPlatform : SystemPlatform {
         default: return float(draws() >> 8) * 0x1p-24f;
         }
     }
-    void playSound(const std::string& path) override {
+    void playSound(const std::string& path, const std::function<void()>& started) override {
         ++notes;
-        SystemPlatform::playSound(path);
+        SystemPlatform::playSound(path, started);
     }
     // Every key press ends by placing the pointer, judged or not.
     void placePointer(int x, int y) override {

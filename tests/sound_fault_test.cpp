@@ -89,9 +89,9 @@ struct FolderPlatform : SystemPlatform {
     std::string folder;
     double lastPlayMs = -1;
     std::string programFolder() override { return folder; }
-    void playSound(const std::string& path) override {
+    void playSound(const std::string& path, const std::function<void()>& started) override {
         const auto t0 = Clock::now();
-        SystemPlatform::playSound(path);
+        SystemPlatform::playSound(path, started);
         lastPlayMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     }
 };

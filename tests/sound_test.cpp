@@ -25,7 +25,7 @@
 #include "platform/sound.h"
 
 namespace pelmora::sound {
-void alertFrom(const std::string& bellPath);
+void alertFrom(const std::string& bellPath, const std::function<void()>& started = {});
 }
 
 extern char** environ;
@@ -216,7 +216,10 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
         const fs::path note = dir / "note.wav";
         writeTone(note, c.seconds, c.rate, c.channels);
         double callMs = 0, heardMs = 0;
-        playRecorded([&] { sound::play(note); }, callMs, heardMs);
+        // The caller's paint while the note starts must neither delay nor
+        // break it.
+        playRecorded([&] { sound::play(note, [] { std::this_thread::sleep_for(milliseconds(30)); }); },
+                     callMs, heardMs);
         expectBlocksFor(callMs, c.seconds * 1000);
         // Resampled notes may lose a sample or so at either edge.
         EXPECT_NEAR(heardMs, c.seconds * 1000, c.rate == kRecordRate ? 1 : 2);
@@ -307,9 +310,11 @@ TEST_F(Sound, UnplayableFilesSoundTheAlert) {
     for (const fs::path& file : bad) {
         SCOPED_TRACE(file.filename().string());
         double callMs = 0, heardMs = 0;
-        playRecorded([&] { sound::play(file); }, callMs, heardMs);
+        int started = 0;  // once, whichever sound takes the note's place
+        playRecorded([&] { sound::play(file, [&] { ++started; }); }, callMs, heardMs);
         EXPECT_NEAR(heardMs, alertMs, 2);
         EXPECT_NEAR(callMs, alertCallMs, 30);
+        EXPECT_EQ(started, 1);
     }
 }
 

@@ -4,11 +4,14 @@
 
 namespace pelmora::ui {
 
-void WindowPlatform::playSound(const std::string& path) {
+void WindowPlatform::playSound(const std::string& path, const std::function<void()>& started) {
     // The thread stays in the player for the whole note: show what the
-    // handler has changed so far before that.
-    window_.repaint();
-    system_.playSound(path);
+    // handler has changed so far, once the device has the note's start, so
+    // that the paint does not hold the note back.
+    system_.playSound(path, [&] {
+        window_.repaint();
+        if (started) started();
+    });
 }
 
 void WindowPlatform::placePointer(int x, int y) { pointer_.place(QPoint(x, y)); }

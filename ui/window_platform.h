@@ -1,6 +1,6 @@
 #pragma once
-// The platform as the windows need it: before a note blocks the thread the
-// window is painted, and after the pointer is placed the control now under it
+// The platform as the windows need it: as a note starts, before it blocks
+// the thread, the window is painted, and after the pointer is placed the control now under it
 // hears of the move at once, even while the button that pressed a key is
 // still held (the pressed key keeps the pointer grab until release).
 #include "platform/platform.h"
@@ -20,7 +20,7 @@ public:
                       const std::string& p) override {
         return system_.writeProfile(s, k, v, p);
     }
-    void playSound(const std::string& path) override;
+    void playSound(const std::string& path, const std::function<void()>& started) override;
     void placePointer(int x, int y) override;
     void beep() override { system_.beep(); }
     void prepareSound() override { system_.prepareSound(); }
