@@ -34,7 +34,16 @@ namespace fs = std::filesystem;
 struct FolderPlatform : SystemPlatform {
     std::string folder;
     int beeps = 0;
+    int notes = 0;
+    std::function<void()> whileNoteSounds;
     std::string programFolder() override { return folder; }
+    void playSound(const std::string& path, const std::function<void()>& started) override {
+        ++notes;
+        SystemPlatform::playSound(path, [&] {
+            if (started) started();
+            if (whileNoteSounds) whileNoteSounds();
+        });
+    }
     void beep() override {
         ++beeps;
         SystemPlatform::beep();
@@ -211,6 +220,30 @@ TEST_F(MainWindowTest, AKeyPressedDuringTheNoteIsJudgedAfterIt) {
     EXPECT_EQ(QCursor::pos(), QPoint(500, 450));
 }
 
+
+// The mouse's click is taken as the button is let go, ahead of Qt's own
+// click: it must still count once, with the button drawn up during the note,
+// and the keyboard's click must still play.
+TEST_F(MainWindowTest, EachClickOfStartPlaysOneNoteWithTheButtonUp) {
+    bool up = false;
+    std::string open;
+    platform.whileNoteSounds = [&] {
+        up = !control<QPushButton>("Command8")->isDown();
+        open = caption("Label8");
+    };
+    startQuestion();
+    QTest::qWait(300);
+    EXPECT_EQ(platform.notes, 1);
+    EXPECT_TRUE(up);
+    EXPECT_EQ(open, "1");
+
+    moveTo(QPoint(5, 5));
+    ASSERT_EQ(form->focusWidget(), control("Command8"));
+    xdotool("key space");
+    EXPECT_TRUE(waitFor([&] { return platform.notes == 2; }));
+    QTest::qWait(300);
+    EXPECT_EQ(platform.notes, 2);
+}
 
 TEST_F(MainWindowTest, HoverTextsAndTheCheeringLine) {
     control<QLabel>("Label2")->setText("花子");

@@ -117,9 +117,16 @@ void Form1::buildControls() {
         on(image, handlers);
     }
 
-    struct Button { const char* name; const char* caption; QRect geometry; void (Form1::*clicked)(); bool plays; };
+    struct Button {
+        const char* name;
+        const char* caption;
+        QRect geometry;
+        void (Form1::*clicked)();
+        bool plays;
+        void (Form1::*mouseMove)() = nullptr;
+    };
     const Button buttons[] = {
-        {"Command8", "開始", twips(3720, 2640, 735, 375), &Form1::Command8_Click, true},
+        {"Command8", "開始", twips(3720, 2640, 735, 375), &Form1::Command8_Click, true, &Form1::Command8_MouseMove},
         {"Command9", "もう一度", twips(4680, 2640, 855, 375), &Form1::Command9_Click, true},
         {"Command10", "クリア", twips(5760, 2640, 735, 375), &Form1::Command10_Click, false},
     };
@@ -131,6 +138,7 @@ void Form1::buildControls() {
         button->setAutoDefault(false);
         button->setAttribute(Qt::WA_NoMousePropagation);
         connect(button, &QPushButton::clicked, this, b.clicked);
+        PointerHandlers handlers;
         if (b.plays) {
             // The device opens while the button is held, so the note of the
             // click starts at once; after the click, or a release away from
@@ -138,13 +146,19 @@ void Form1::buildControls() {
             connect(button, &QPushButton::pressed, this, [this] { platform_.prepareSound(); });
             connect(button, &QPushButton::released, this, [this] { platform_.discardPreparedSound(); },
                     Qt::QueuedConnection);
+            handlers.buttonClick = [this, clicked = b.clicked] {
+                (this->*clicked)();
+                platform_.discardPreparedSound();
+            };
         }
+        if (b.mouseMove) {
+            button->setMouseTracking(true);
+            handlers.mouseMove = [this, move = b.mouseMove] { (this->*move)(); };
+        }
+        on(button, handlers);
         if (previous) setTabOrder(previous, button);
         previous = button;
     }
-    auto* start = client->findChild<QPushButton*>("Command8");
-    start->setMouseTracking(true);
-    on(start, {.mouseMove = [this] { Command8_MouseMove(); }});
 
     const char* levels[] = {"レベル1", "レベル2", "レベル3"};
     for (int i = 0; i < 3; ++i) {
@@ -158,7 +172,7 @@ void Form1::buildControls() {
     }
     options_[0]->setChecked(true);
     setTabOrder(previous, picture);
-    start->setFocus();
+    client->findChild<QPushButton*>("Command8")->setFocus();
 }
 
 QLabel* Form1::addLabel(QLabel* label, const char* name, QRect geometry) {
@@ -220,6 +234,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         const bool clicked = release->button() == Qt::LeftButton && pressed_ == watched &&
                              control->rect().contains(release->position().toPoint());
         if (release->button() == Qt::LeftButton) pressed_ = nullptr;
+        if (handlers.buttonClick) {
+            // Let go up first, so that the button neither shows as held while
+            // the click's note plays nor tells of a second click.
+            auto* button = static_cast<QAbstractButton*>(control);
+            if (clicked && button->isDown()) {
+                button->setDown(false);
+                handlers.buttonClick();
+            }
+            return false;
+        }
         if (clicked && handlers.click) handlers.click();
         return handlers.mouseDown || handlers.click;
     }

@@ -33,6 +33,11 @@ private:
         std::function<void()> mouseDown{};  // any button going down
         std::function<void()> click{};     // left button pressed and released on the control
         std::function<void()> mouseMove{};  // only while the pointer is inside the control
+        // A push button's left click, taken as the release arrives: Qt
+        // repaints a clicked button, and waits for the display, before it
+        // tells of the click. The window is painted again as a note starts,
+        // so the note need not wait for that.
+        std::function<void()> buttonClick{};
     };
 
     void buildControls();
