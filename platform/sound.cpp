@@ -101,7 +101,7 @@ struct Device {
 // What prepare() opened, and the format it opens for: the last sound's,
 // which before the first one is the notes' own.
 Device prepared;
-unsigned lastRate = 44100;
+unsigned lastRate = 48000;
 int lastChannels = 1;
 
 Outcome open(Device& device, unsigned rate, int channels) {

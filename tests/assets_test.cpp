@@ -121,28 +121,34 @@ class NoteFile : public testing::TestWithParam<Note> {
 TEST_P(NoteFile, IsAMono16BitWavOfAboutOneAndAHalfSeconds) {
     EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     EXPECT_EQ(info.channels, 1);
-    EXPECT_EQ(info.samplerate, 44100);
+    // PipeWire's graph runs at 48 kHz: a note of its rate reaches it without
+    // a resampler's delay.
+    EXPECT_EQ(info.samplerate, 48000);
     EXPECT_NEAR(double(info.frames) / info.samplerate, 1.5, 0.05);
 }
 
 TEST_P(NoteFile, StartsAtOnceAndFadesOut) {
-    ASSERT_GT(samples.size(), 441u);
+    const double rate = info.samplerate;
+    ASSERT_GT(samples.size(), 0.01 * rate);
     // Audible: 40 dB under the peak. The quiz plays the note on a key press,
     // so any lead-in is heard as lag.
     const auto onset = std::find_if(samples.begin(), samples.end(), [&](double v) { return std::abs(v) > peak / 100; });
-    EXPECT_LT(onset - samples.begin(), 0.005 * 44100);
+    EXPECT_LT(onset - samples.begin(), 0.005 * rate);
     double tail = 0;
-    for (auto it = samples.end() - 441; it != samples.end(); ++it) tail = std::max(tail, std::abs(*it));
+    for (auto it = samples.end() - std::ptrdiff_t(0.01 * rate); it != samples.end(); ++it)
+        tail = std::max(tail, std::abs(*it));
     EXPECT_LT(tail, peak / 20) << "the last 10 ms would click";
     EXPECT_GT(peak, std::pow(10.0, -6.0 / 20)) << "too quiet";
     EXPECT_LT(peak, std::pow(10.0, -1.0 / 20)) << "no headroom";
 }
 
 TEST_P(NoteFile, FundamentalIsWithinThreeCentsOfEqualTemperament) {
-    ASSERT_GE(samples.size(), 1.35 * 44100);
+    const double rate = info.samplerate;
+    ASSERT_GE(samples.size(), 1.35 * rate);
     // Past the hammer's attack and before the fade-out.
-    const std::vector<double> steady(samples.begin() + 0.15 * 44100, samples.begin() + 1.35 * 44100);
-    const Spectrum spectrum(steady, 44100);
+    const std::vector<double> steady(samples.begin() + std::ptrdiff_t(0.15 * rate),
+                                     samples.begin() + std::ptrdiff_t(1.35 * rate));
+    const Spectrum spectrum(steady, rate);
     const double expected = equalTempered(GetParam().key);
     const double f = spectrum.peak(expected);
     const double off = cents(f, expected);

@@ -12,8 +12,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=$here/../assets/mi
 soundfont=${SOUNDFONT:-/usr/share/sounds/sf2/FluidR3_GM.sf2}
 python=${PYTHON:-/usr/bin/python3}
-rate=44100
-length=66150            # samples: 1.5 s
+rate=48000
+length=72000            # samples: 1.5 s
 fade=0.15               # seconds; the piano is still ringing at 1.5 s
 
 [ -r "$soundfont" ] || { echo "make-notes: no soundfont at $soundfont (apt install fluid-soundfont-gm)" >&2; exit 1; }

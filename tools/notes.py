@@ -14,7 +14,7 @@ import math
 import struct
 import sys
 
-RATE = 44100
+RATE = 48000
 TICKS_PER_SECOND = 960          # 480 ticks a quarter at 120 bpm
 HOLD = 1.7                      # a little longer than the 1.5 s we keep
 LENGTH = 2.0
