@@ -101,6 +101,10 @@ void Form1::buildControls() {
     picture->setAccessibleName("キャラクター");
     picture->setFocusPolicy(Qt::StrongFocus);
     picture->setAttribute(Qt::WA_NoMousePropagation);
+    // The frame and the larger picture cover every pixel: said so, Qt paints
+    // nothing beneath, not the state labels' texts in particular, whose
+    // glyphs would be drawn for nobody before the first frame.
+    picture->setAttribute(Qt::WA_OpaquePaintEvent);
     picture->raise();
     on(picture, {.click = [this] { Picture1_Click(); }});
 
