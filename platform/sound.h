@@ -26,4 +26,14 @@ void discardPrepared();
 // beep where the theme is absent); returns when it has sounded.
 void alert();
 
+// What the sound module hands the program (platform/sound_library.h), from
+// the function of this name.
+struct Entry {
+    void (*play)(const std::string& path, const std::function<void()>& started);
+    void (*prepare)();
+    void (*discardPrepared)();
+    void (*alert)();
+};
+inline constexpr const char* kEntry = "pelmora_sound_entry";
+
 }  // namespace pelmora::sound

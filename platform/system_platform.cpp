@@ -15,7 +15,7 @@
 #include <iterator>
 
 #include "platform/profile_file.h"
-#include "platform/sound.h"
+#include "platform/sound_library.h"
 
 namespace pelmora {
 
@@ -30,14 +30,14 @@ bool SystemPlatform::writeProfile(const std::string& section, const std::string&
 }
 
 void SystemPlatform::playSound(const std::string& path, const std::function<void()>& started) {
-    sound::play(path, started);
+    sound_library::play(path, started);
 }
-void SystemPlatform::prepareSound() { sound::prepare(); }
-void SystemPlatform::discardPreparedSound() { sound::discardPrepared(); }
+void SystemPlatform::prepareSound() { sound_library::prepare(); }
+void SystemPlatform::discardPreparedSound() { sound_library::discardPrepared(); }
 
 void SystemPlatform::placePointer(int x, int y) { QCursor::setPos(x, y); }
 
-void SystemPlatform::beep() { sound::alert(); }
+void SystemPlatform::beep() { sound_library::alert(); }
 
 void SystemPlatform::seedRandom() {
     random_.seed(static_cast<std::mt19937::result_type>(

@@ -50,7 +50,7 @@ class Program:
 
     def __init__(self, bin_dir, name):
         self.folder = tempfile.mkdtemp(prefix="pelmora-atspi-")
-        for item in ("pelmora", "mi"):
+        for item in ("pelmora", "libpelmora_sound.so", "mi"):
             source = os.path.join(bin_dir, item)
             target = os.path.join(self.folder, item)
             (shutil.copytree if os.path.isdir(source) else shutil.copy2)(source, target)

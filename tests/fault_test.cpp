@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -69,7 +70,7 @@ protected:
     void makeProgramFolder(const fs::path& where) {
         folder = where;
         fs::create_directories(folder);
-        for (const char* item : {"pelmora", "mi"}) {
+        for (const char* item : {"pelmora", "libpelmora_sound.so", "mi"}) {
             fs::copy(fs::path(PELMORA_BIN) / item, folder / item, fs::copy_options::recursive);
         }
     }
@@ -193,7 +194,7 @@ TEST_F(FaultRun, AFileSizeLimitFailsTheSaveButNotTheProgram) {
     ASSERT_GE(start(), 0);
     EXPECT_EQ(end(), 0) << "128 + 25 is death by SIGXFSZ";
     EXPECT_EQ(record(), before);
-    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora"}));
+    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "libpelmora_sound.so", "mi", "pelmora"}));
     EXPECT_EQ(errorLines(), 1) << errors();
 }
 
@@ -217,7 +218,7 @@ TEST_F(FaultRun, AFullDiskKeepsTheRecordAndAFreedOneSavesIt) {
     playWrong(1);
     EXPECT_EQ(end(), 0);
     EXPECT_EQ(record(), before);
-    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "mi", "pelmora"}));
+    EXPECT_EQ(listing(folder), std::vector<std::string>({"date.ini", "libpelmora_sound.so", "mi", "pelmora"}));
     EXPECT_EQ(errorLines(), 1) << errors();
 
     fs::remove(disk / "filler");
@@ -238,6 +239,20 @@ TEST_F(FaultRun, WithoutASoundServerTheQuizGoesOn) {
     EXPECT_EQ(value("得点"), "-15");
     EXPECT_EQ(errors(), "");
     std::printf("no sound server: three answers judged and ended %.0f ms after the end was asked\n", exitMs);
+}
+
+// A broken installation without the sound module: said once on stderr, and
+// the quiz goes on in silence.
+TEST_F(FaultRun, WithoutTheSoundModuleTheQuizGoesOnAndSaysSo) {
+    writeRecord(cp932::fromUtf8(kRecord));
+    fs::remove(folder / "libpelmora_sound.so");
+    ASSERT_GE(start(), 0);
+    playWrong(3, 500ms);
+    EXPECT_EQ(end(), 0);
+    EXPECT_EQ(value("得点"), "-15");
+    const std::string said = errors();
+    EXPECT_EQ(said.rfind("pelmora: no sound, the sound module did not load: ", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
 // Start and exit with records that are no INI file in CP932, each timed.

@@ -34,7 +34,7 @@ protected:
         folder = fs::temp_directory_path() / ("pelmora-run-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder);
-        for (const char* item : {"pelmora", "mi"}) {
+        for (const char* item : {"pelmora", "libpelmora_sound.so", "mi"}) {
             fs::copy(fs::path(PELMORA_BIN) / item, folder / item, fs::copy_options::recursive);
         }
     }
