@@ -59,11 +59,11 @@ private:
     bool done_ = false;
 };
 
-// The clip's format, resampled by ALSA where the device lacks its rate, the
+// The sound's format, resampled by ALSA where the device lacks its rate, the
 // buffer and period above; playback starts with the first period written
-// (the first write fills the whole buffer at once, and after an underrun
-// what is left of a note may be less than a buffer), and a write may go on
-// once a period is free.
+// (the first write all but fills the buffer, and after an underrun what is
+// left of a note may be less than a buffer), and a write may go on once a
+// period is free.
 bool configure(snd_pcm_t* pcm, unsigned rate, int channels, snd_pcm_uframes_t& periodFrames) {
     snd_pcm_hw_params_t* hw;
     snd_pcm_hw_params_alloca(&hw);
@@ -86,7 +86,7 @@ bool configure(snd_pcm_t* pcm, unsigned rate, int channels, snd_pcm_uframes_t& p
            snd_pcm_sw_params_set_avail_min(pcm, sw, periodFrames) >= 0 && snd_pcm_sw_params(pcm, sw) >= 0;
 }
 
-// An open, configured PCM for a clip of this rate and channel count.
+// An open, configured PCM for a sound of this rate and channel count.
 struct Device {
     snd_pcm_t* pcm = nullptr;
     unsigned rate = 0;
