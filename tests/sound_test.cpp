@@ -195,12 +195,21 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
                                         << c.channels << " channel(s)");
         const fs::path note = dir / "note.wav";
         writeTone(note, c.seconds, c.rate, c.channels);
-        double callMs = 0, heardMs = 0;
-        // The caller's paint while the note starts must neither delay nor
-        // break it.
-        playRecorded([&] { sound::play(note, [] { std::this_thread::sleep_for(milliseconds(30)); }); },
-                     callMs, heardMs);
+        double callMs = 0, heardMs = 0, startedMs = -1;
+        // The caller hears of the start while most of the note is still to
+        // come, and its paint then neither delays nor breaks the note.
+        playRecorded(
+            [&] {
+                const auto called = Clock::now();
+                sound::play(note, [&] {
+                    startedMs = std::chrono::duration<double, std::milli>(Clock::now() - called).count();
+                    std::this_thread::sleep_for(milliseconds(30));
+                });
+            },
+            callMs, heardMs);
         expectBlocksFor(callMs, c.seconds * 1000);
+        EXPECT_GE(startedMs, 0);
+        EXPECT_LT(startedMs, callMs - c.seconds * 1000 / 2);
         // Resampled notes may lose a sample or so at either edge.
         EXPECT_NEAR(heardMs, c.seconds * 1000, c.rate == kRecordRate ? 1 : 2);
     }
