@@ -201,7 +201,7 @@ TEST_F(FaultRun, AFileSizeLimitFailsTheSaveButNotTheProgram) {
 TEST_F(FaultRun, AFullDiskKeepsTheRecordAndAFreedOneSavesIt) {
     const fs::path disk = base / "disk";
     fs::create_directory(disk);
-    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16m") != 0) GTEST_SKIP() << "cannot mount a small disk here";
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=32m") != 0) GTEST_SKIP() << "cannot mount a small disk here";
     mounted = disk;
     makeProgramFolder(disk / "program");
     const std::string before = cp932::fromUtf8(kRecord);
