@@ -44,19 +44,24 @@ long residentKiB(pid_t pid) {
     return 0;
 }
 
-struct Launch { double firstPaintMs; long residentKiB; };
+struct Painted { pid_t pid = -1; double firstPaintMs = -1; };
 
-// Starts `program`, waits for its first paint at the probe point, reads its
-// memory once it has settled, and ends it.
-Launch launch(Display* display, const fs::path& program) {
+// Starts `args` (the first looked up on PATH, its stderr silenced) once the
+// probe point is black, and waits up to `limit` for the first paint there.
+Painted startUntilPainted(Display* display, const std::vector<std::string>& args, std::chrono::seconds limit) {
     while (pixelAt(display, kProbeX, kProbeY) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    const std::string path = program.string();
-    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-    pid_t pid = 0;
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    Painted result;
     const auto start = Clock::now();
-    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return {-1, 0};
-    Launch result{-1, 0};
-    while (Clock::now() - start < std::chrono::seconds(20)) {
+    const int rc = posix_spawnp(&result.pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return {};
+    while (Clock::now() - start < limit) {
         if (pixelAt(display, kProbeX, kProbeY) != 0) {
             result.firstPaintMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             break;
@@ -65,10 +70,20 @@ Launch launch(Display* display, const fs::path& program) {
         // a two-core machine, against the program being timed.
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
+    return result;
+}
+
+struct Launch { double firstPaintMs; long residentKiB; };
+
+// Starts `program`, waits for its first paint at the probe point, reads its
+// memory once it has settled, and ends it.
+Launch launch(Display* display, const fs::path& program) {
+    const Painted painted = startUntilPainted(display, {program.string()}, std::chrono::seconds(20));
+    if (painted.pid < 0) return {-1, 0};
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    result.residentKiB = residentKiB(pid);
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
+    const Launch result{painted.firstPaintMs, residentKiB(painted.pid)};
+    kill(painted.pid, SIGTERM);
+    waitpid(painted.pid, nullptr, 0);
     return result;
 }
 
@@ -76,27 +91,16 @@ Launch launch(Display* display, const fs::path& program) {
 // callgrind: unlike the clock, the count does not move with the machine's
 // load. 0 where valgrind is missing.
 double instructionsToFirstPaint(Display* display, const fs::path& program) {
-    while (pixelAt(display, kProbeX, kProbeY) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const fs::path out = fs::temp_directory_path() / ("pelmora-bench-" + std::to_string(getpid()) + ".callgrind");
-    const std::string outOption = "--callgrind-out-file=" + out.string(), path = program.string();
-    const char* argv[] = {"valgrind", "--tool=callgrind", outOption.c_str(), path.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, "valgrind", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return 0;
-    const auto start = Clock::now();
-    bool painted = false;
-    while (!painted && Clock::now() - start < std::chrono::seconds(60)) {
-        painted = pixelAt(display, kProbeX, kProbeY) != 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    const Painted painted = startUntilPainted(
+        display, {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + out.string(), program.string()},
+        std::chrono::seconds(60));
+    if (painted.pid < 0) return 0;
     // The counts so far go to a part file of their own.
-    if (painted) std::system(("callgrind_control --dump " + std::to_string(pid) + " >/dev/null 2>&1").c_str());
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    if (painted.firstPaintMs >= 0)
+        std::system(("callgrind_control --dump " + std::to_string(painted.pid) + " >/dev/null 2>&1").c_str());
+    kill(painted.pid, SIGKILL);
+    waitpid(painted.pid, nullptr, 0);
     double total = 0;
     std::ifstream part(out.string() + ".1");
     for (std::string line; std::getline(part, line);) {

@@ -218,8 +218,9 @@ namespace {
 // The bell, or the beep where the theme lacks it.
 void sound(const std::string& bellPath, Started& started) {
     Source source;
-    if (!source.open(bellPath)) source.beep();
-    if (output(source, started) == Outcome::refused) {
+    const bool bell = source.open(bellPath);
+    if (!bell) source.beep();
+    if (output(source, started) == Outcome::refused && bell) {
         Source beep;
         beep.beep();
         output(beep, started);

@@ -1,8 +1,9 @@
 #pragma once
 // The platform as the windows need it: as a note starts, before it blocks
-// the thread, the window is painted, and after the pointer is placed the control now under it
-// hears of the move at once, even while the button that pressed a key is
-// still held (the pressed key keeps the pointer grab until release).
+// the thread, the window is painted, and after the pointer is placed the
+// control now under it hears of the move at once, even while the button
+// that pressed a key is still held (the pressed key keeps the pointer grab
+// until release).
 #include "platform/platform.h"
 #include "ui/pointer_placement.h"
 
