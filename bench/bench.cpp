@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -56,7 +57,7 @@ void printFigure(const char* what, const std::vector<double>& v, const char* tar
 
 // ---- sound ----------------------------------------------------------------
 
-constexpr int kRate = 44100;
+constexpr int kRate = 48000;  // the notes' own rate
 
 // A square wave: every sample is loud, so the first and the last one of the
 // note are exact to find in the recording.
@@ -75,7 +76,11 @@ fs::path writeTone(const fs::path& dir, double seconds) {
 }
 
 // Records the null sink's monitor through parec and notes when each block of
-// samples arrived, so that a sample's arrival can be put on the clock.
+// samples arrived, so that a sample's arrival can be put on the clock. The
+// arrival is later than the sink took the sample, by the server's delivery
+// to parec: the figures lean against the player, never for it. parec gets
+// the server's defaults whatever this process's PULSE_PROP, so that the
+// recording is the same whoever plays.
 class Recorder {
 public:
     bool start() {
@@ -87,10 +92,14 @@ public:
         posix_spawn_file_actions_addclose(&actions, fds_[0]);
         const std::string device = std::string("--device=") + monitor;
         const char* argv[] = {"parec",          device.c_str(),    "--raw",
-                              "--format=s16le", "--rate=44100",    "--channels=1",
+                              "--format=s16le", "--rate=48000",    "--channels=1",
                               "--latency-msec=2", nullptr};
+        std::vector<char*> env;
+        for (char** e = environ; *e; ++e)
+            if (std::string_view(*e).rfind("PULSE_PROP=", 0) != 0) env.push_back(*e);
+        env.push_back(nullptr);
         const int rc = posix_spawnp(&pid_, "parec", &actions, nullptr,
-                                    const_cast<char**>(argv), environ);
+                                    const_cast<char**>(argv), env.data());
         posix_spawn_file_actions_destroy(&actions);
         close(fds_[1]);
         if (rc != 0) return false;
@@ -110,6 +119,20 @@ public:
     size_t count() {
         std::lock_guard lock(mutex_);
         return samples_.size();
+    }
+    // Until the last `quiet` of the recording has no loud sample (10 s at most).
+    void waitQuiet(milliseconds quiet) {
+        const size_t span = size_t(quiet.count()) * kRate / 1000;
+        for (int i = 0; i < 1000; ++i) {
+            {
+                std::lock_guard lock(mutex_);
+                if (samples_.size() >= span &&
+                    std::none_of(samples_.end() - long(span), samples_.end(),
+                                 [](short v) { return std::abs(v) > 1000; }))
+                    return;
+            }
+            std::this_thread::sleep_for(milliseconds(10));
+        }
     }
     // Arrival times of the first and last loud sample after sample `from`,
     // and how many samples lie between them.
@@ -298,10 +321,11 @@ void benchClick(const fs::path& buildDir) {
     // release shows what opening it costs.
     for (const int held : {80, 0}) {
         std::vector<double> toFirst;
-        for (int run = 0; run < 9; ++run) {
+        for (int run = 0; run < 15; ++run) {
+            recorder.waitQuiet(milliseconds(300));  // a late note's tail is not the next one's start
             const size_t from = recorder.count();
             const auto clicked = clickAt(489, 455, milliseconds(held));
-            std::this_thread::sleep_for(milliseconds(2200));  // the 1.5 s note, then its tail
+            std::this_thread::sleep_for(milliseconds(2000));  // the 1.5 s note, then its tail
             Clock::time_point first, last;
             size_t length = 0;
             if (recorder.loudSpan(from, first, last, length)) toFirst.push_back(ms(first - clicked));
