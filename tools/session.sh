@@ -62,7 +62,14 @@ pipewire)
     HOME=$run_dir/home pipewire-pulse >"$run_dir/pipewire-pulse.log" 2>&1 &
     pids+=($!)
     wait_for_server pipewire-pulse
-    pactl load-module module-null-sink sink_name=null >/dev/null
+    # Just after pipewire-pulse first answers, loading the sink can still
+    # fail ("Not supported", seen once in a clean CI run); it is tried again.
+    for _ in $(seq 100); do
+        pactl load-module module-null-sink sink_name=null >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    pactl list short sinks | grep -q null ||
+        { echo "session: PipeWire made no null sink" >&2; cat "$run_dir"/*.log >&2; exit 1; }
     ;;
 *)
     echo "session: PELMORA_SOUND_SERVER is pulseaudio or pipewire, not $PELMORA_SOUND_SERVER" >&2
