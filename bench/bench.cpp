@@ -57,6 +57,15 @@ void printFigure(const char* what, const std::vector<double>& v, const char* tar
 
 // ---- sound ----------------------------------------------------------------
 
+// This process's environment less the variable `assignment` begins, for a
+// child; the caller adds what it sets and the closing null.
+std::vector<char*> environWithout(std::string_view assignment) {
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e)
+        if (std::string_view(*e).rfind(assignment, 0) != 0) env.push_back(*e);
+    return env;
+}
+
 constexpr int kRate = 48000;  // the notes' own rate
 
 // A square wave: every sample is loud, so the first and the last one of the
@@ -94,9 +103,7 @@ public:
         const char* argv[] = {"parec",          device.c_str(),    "--raw",
                               "--format=s16le", "--rate=48000",    "--channels=1",
                               "--latency-msec=2", nullptr};
-        std::vector<char*> env;
-        for (char** e = environ; *e; ++e)
-            if (std::string_view(*e).rfind("PULSE_PROP=", 0) != 0) env.push_back(*e);
+        std::vector<char*> env = environWithout("PULSE_PROP=");
         env.push_back(nullptr);
         const int rc = posix_spawnp(&pid_, "parec", &actions, nullptr,
                                     const_cast<char**>(argv), env.data());
@@ -204,9 +211,7 @@ void benchNoServer(const fs::path& tone) {
     if (pipe(out) != 0) return;
     const fs::path errFile = tone.parent_path() / "stderr.txt";
     const std::string dead = "PULSE_SERVER=unix:" + (tone.parent_path() / "no-server").string();
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("PULSE_SERVER=", 0) != 0) env.push_back(*e);
+    std::vector<char*> env = environWithout("PULSE_SERVER=");
     env.push_back(const_cast<char*>(dead.c_str()));
     env.push_back(nullptr);
     posix_spawn_file_actions_t actions;
