@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -38,6 +39,9 @@ constexpr unsigned kBufferUs = 100'000;
 constexpr unsigned kPeriodUs = 5'000;
 // What is decoded at a time: a little less than the buffer.
 constexpr snd_pcm_uframes_t kBlockFrames = 4096;
+// The silence after each sound: longer than a cycle of PipeWire's default
+// 1024 frames at 48 kHz (see output()).
+constexpr unsigned kTailUs = 22'000;
 // How long past the note's own length a stalled device may keep the call.
 constexpr auto kStallAllowance = milliseconds(1500);
 
@@ -179,6 +183,11 @@ Outcome output(Source& source, Started& started) {
     auto deadline = [&] { return begun + std::chrono::microseconds(decoded * 1'000'000 / rate) + kStallAllowance; };
     auto timeLeft = [&] { return std::chrono::duration_cast<milliseconds>(deadline() - Clock::now()).count(); };
 
+    // PipeWire's PulseAudio server takes a stream's data only a whole cycle
+    // at a time until it is told to drain, which is done a period before the
+    // end, so the last frames of a note could wait there for a cycle or two
+    // and sound after a gap. Silence after the sound takes their place.
+    bool tailed = false;
     while (have > 0) {
         const snd_pcm_sframes_t n =
             snd_pcm_writei(pcm, block.data() + at * channels, snd_pcm_uframes_t(have - at));
@@ -189,6 +198,11 @@ Outcome output(Source& source, Started& started) {
             if (snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING) started();
             if (at == have) {
                 have = source.read(block.data(), kBlockFrames);
+                if (have <= 0 && !tailed) {
+                    tailed = true;
+                    have = std::min<snd_pcm_sframes_t>(rate * std::uint64_t(kTailUs) / 1'000'000, kBlockFrames);
+                    std::fill_n(block.begin(), have * channels, short(0));
+                }
                 at = 0;
                 decoded += std::max<snd_pcm_sframes_t>(have, 0);
             }

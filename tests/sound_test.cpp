@@ -286,6 +286,23 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
     }
 }
 
+// A server that runs long cycles, as PipeWire does for clients that ask for
+// nothing shorter, still plays a note's last frames with the rest.
+TEST_F(Sound, NoteEndsWholeInLongCycles) {
+    // Set after the player's own first device, as a user's would be.
+    const std::string had = std::getenv("PULSE_PROP") ? std::getenv("PULSE_PROP") : "";
+    setenv("PULSE_PROP", "pulse.min.req=\"1024/48000\" pulse.min.quantum=\"1024/48000\"", 1);
+    const fs::path note = dir / "note.wav";
+    for (const double seconds : {0.04, 0.3}) {
+        writeTone(note, seconds);
+        double callMs = 0, heardMs = 0;
+        if (playRecorded([&] { sound::play(note); }, callMs, heardMs)) {
+            EXPECT_NEAR(heardMs, seconds * 1000, 1);
+        }
+    }
+    setenv("PULSE_PROP", had.c_str(), 1);
+}
+
 // The device opened ahead of a note (while 開始 is held) plays it as a fresh
 // one would, also for a note of another format, and is closed when no note
 // follows: then no stream is left on the server.
