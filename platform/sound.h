@@ -5,12 +5,13 @@
 
 namespace pelmora::sound {
 
-// Plays a WAV file and returns after its last sample has sounded. A file
-// that is missing, empty or unreadable sounds the alert instead. Without any
-// sound device or server it returns at once, silently. `started` runs once
-// the sound has begun, while the device plays what it was handed (at once
-// where nothing can sound), so that work the caller must do before the
-// call returns, such as painting, does not hold back the first sample.
+// Plays a WAV file and returns after its last sample has sounded, and the
+// 22 ms of silence the device is given after it. A file that is missing,
+// empty or unreadable sounds the alert instead. Without any sound device or
+// server it returns at once, silently. `started` runs once the sound has
+// begun, while the device plays what it was handed (at once where nothing
+// can sound), so that work the caller must do before the call returns, such
+// as painting, does not hold back the first sample.
 void play(const std::string& path, const std::function<void()>& started = {});
 
 // Opens the device ahead of a sound that is about to be played (the press
