@@ -39,9 +39,10 @@ constexpr unsigned kBufferUs = 100'000;
 constexpr unsigned kPeriodUs = 5'000;
 // What is decoded at a time: a little less than the buffer.
 constexpr snd_pcm_uframes_t kBlockFrames = 4096;
-// The silence after each sound: longer than a cycle of PipeWire's default
-// 1024 frames at 48 kHz (see output()).
-constexpr unsigned kTailUs = 22'000;
+// The silence after each sound (see output()): longer than a 512-frame cycle
+// at 48 kHz, and short enough that a call still returns within 20 ms of the
+// sound's end.
+constexpr unsigned kTailUs = 12'000;
 // How long past the note's own length a stalled device may keep the call.
 constexpr auto kStallAllowance = milliseconds(1500);
 

@@ -6,7 +6,7 @@
 namespace pelmora::sound {
 
 // Plays a WAV file and returns after its last sample has sounded, and the
-// 22 ms of silence the device is given after it. A file that is missing,
+// 12 ms of silence the device is given after it. A file that is missing,
 // empty or unreadable sounds the alert instead. Without any sound device or
 // server it returns at once, silently. `started` runs once the sound has
 // begun, while the device plays what it was handed (at once where nothing
