@@ -7,10 +7,13 @@ set -euo pipefail
 program=$(realpath "$1")
 build_dir=$(dirname "$(dirname "$program")")
 
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+# A desktop's display: xdpyinfo, where it is installed, tells a stale one.
+if [ -n "${WAYLAND_DISPLAY:-}" ] ||
+    { [ -n "${DISPLAY:-}" ] && { ! command -v xdpyinfo >/dev/null || xdpyinfo >/dev/null 2>&1; }; }; then
     exec "$program"
 fi
 
+"$(dirname "$0")/setup.sh" headless
 shot="$build_dir/screenshot.png"
 export PELMORA_PROGRAM=$program PELMORA_SHOT=$shot
 "$(dirname "$0")/session.sh" bash -c '

@@ -2,10 +2,12 @@
 # Runs a command inside a private, headless desktop session: a virtual X
 # display and a sound server whose default sink is a null sink named "null":
 # PulseAudio, or with PELMORA_SOUND_SERVER=pipewire, PipeWire with
-# WirePlumber and pipewire-pulse on a D-Bus session bus of its own. All are
-# stopped afterwards, whatever the command's outcome. With the display, the
-# command sees DISPLAY, PULSE_SERVER and PELMORA_NULL_MONITOR (the sink's
-# monitor source, for recording what played).
+# WirePlumber and pipewire-pulse on a D-Bus session bus of its own, or with
+# PELMORA_SOUND_SERVER=none (the default where PulseAudio is not installed)
+# none at all, so that nothing sounds. All are stopped afterwards, whatever
+# the command's outcome. With the display, the command sees DISPLAY,
+# PULSE_SERVER and, with a server, PELMORA_NULL_MONITOR (the sink's monitor
+# source, for recording what played).
 set -euo pipefail
 run_dir=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-session.XXXXXX")
 pids=()
@@ -38,7 +40,12 @@ wait_for_server() {
     cat "$run_dir"/*.log >&2
     exit 1
 }
-case ${PELMORA_SOUND_SERVER:-pulseaudio} in
+server=${PELMORA_SOUND_SERVER:-$(command -v pulseaudio >/dev/null && echo pulseaudio || echo none)}
+case $server in
+none)
+    "$@"
+    exit
+    ;;
 pulseaudio)
     HOME=$run_dir/home pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
         --disallow-exit --log-target=file:"$run_dir/pulse.log" \
@@ -72,7 +79,7 @@ pipewire)
         { echo "session: PipeWire made no null sink" >&2; cat "$run_dir"/*.log >&2; exit 1; }
     ;;
 *)
-    echo "session: PELMORA_SOUND_SERVER is pulseaudio or pipewire, not $PELMORA_SOUND_SERVER" >&2
+    echo "session: PELMORA_SOUND_SERVER is pulseaudio, pipewire or none, not $PELMORA_SOUND_SERVER" >&2
     exit 2
     ;;
 esac
