@@ -1,15 +1,21 @@
-# make run   - install what is missing, build, start Pelmora
-# make test  - the same set-up, then the whole test suite, headless
+# make run   - install what building and running need, build, start Pelmora
+# make test  - add the test lab, then the whole test suite, headless
+# make check - the unit tests, installing nothing
 # make bench - start-up, latency and memory figures
 # make deb   - the Debian package, in build/deb
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build run test bench clean deb
+.PHONY: all setup build run test check bench clean deb
 all: build
 
+# The package lists (tools/packages-*.txt) that a target needs; what a
+# target sets here holds for everything it makes first.
+SETUP_LISTS = build
+test bench soak fuzz: SETUP_LISTS = build headless deb test
+deb: SETUP_LISTS = build deb
 setup:
-	@tools/setup.sh
+	@tools/setup.sh $(SETUP_LISTS)
 
 build: setup
 	@cmake -S . -B $(BUILD) -G Ninja >/dev/null
@@ -18,8 +24,16 @@ build: setup
 run: build
 	@tools/run.sh $(BUILD)/bin/pelmora
 
+# Every test runs: one that would be skipped for a missing tool fails.
+test: export PELMORA_REQUIRE_ALL = 1
 test: build
 	@tools/session.sh ctest --test-dir $(BUILD) --output-on-failure -j 1
+
+check:
+	@tools/setup.sh --check build
+	@cmake -S . -B $(BUILD) -G Ninja >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L unit
 
 bench: build
 	@tools/session.sh $(BUILD)/bench/pelmora_bench $(BUILD)

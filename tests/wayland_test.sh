@@ -8,21 +8,6 @@ set -uo pipefail
 build=$(realpath "$1")
 tests=$(cd "$(dirname "$0")" && pwd)
 
-missing=()
-tools=(mutter Xwayland dbus-run-session xdotool /usr/bin/python3)
-# Only root plays as a throwaway user; runuser lives in /usr/sbin, off a
-# normal user's PATH.
-[ "$(id -u)" -ne 0 ] || tools+=(runuser)
-for tool in "${tools[@]}"; do
-    command -v "$tool" >/dev/null || missing+=("$tool")
-done
-/usr/bin/python3 -c 'import dbus, pyatspi, gi; gi.require_version("Gtk", "3.0")' 2>/dev/null ||
-    missing+=("python3-dbus, python3-pyatspi or GTK 3's introspection")
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "wayland_test: missing ${missing[*]}; tools/setup.sh installs them (tools/packages.txt)" >&2
-    exit 1
-fi
-
 work=$(mktemp -d /tmp/pelmora-wayland.XXXXXX)
 chmod 755 "$work"
 user=

@@ -9,10 +9,13 @@
 #include "ui/browser_library.h"
 
 int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests needs no display: ctest lists every program's
+    // tests, window ones too, before it picks those of a label.
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
     QApplication app(argc, argv);
     pelmora::ui::setBrowserFolder(PELMORA_BIN);
     pelmora::sound_library::setFolder(PELMORA_BIN);
     pelmora::ui::configureApplication();
-    ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
