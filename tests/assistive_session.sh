@@ -31,12 +31,29 @@ if [ "$input_method" = 1 ] && [ "$(id -u)" = 0 ]; then
     useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user"
     uid=$(id -u "$user")
     users_processes() { find /proc -mindepth 1 -maxdepth 1 -name '[0-9]*' -user "$uid" -printf '%f\n' 2>/dev/null || true; }
-    trap 'set +e; stop users_processes; userdel "$user"' EXIT
+    # The checkout may lie where only root may read (/root/...): the scripts
+    # and any folder named on the command line are copied where the user may.
+    copy=$(mktemp -d /tmp/pelmora-assistive-copy.XXXXXX)
+    trap 'set +e; stop users_processes; userdel "$user"; rm -rf "$copy"' EXIT
     trap 'exit 130' INT TERM
+    here=$(dirname "$(realpath "$0")")
+    cp "$here"/*.sh "$here"/*.py "$copy/"
+    args=()
+    for arg in "$@"; do
+        [ ! -e "$arg" ] || arg=$(realpath "$arg")
+        if [ -d "$arg" ]; then
+            cp -r "$arg" "$copy/folder${#args[@]}"
+            arg=$copy/folder${#args[@]}
+        elif [[ $arg == "$here"/* ]]; then
+            arg=$copy/${arg#"$here"/}
+        fi
+        args+=("$arg")
+    done
+    chmod -R a+rX "$copy"
     # Its own runtime folder, as a login would give it; the sound server of
     # the session is root's, and the quiz is silent without one.
-    env -u PULSE_SERVER -u TMPDIR XDG_RUNTIME_DIR= setpriv --reuid="$uid" --regid="$(id -g "$user")" --clear-groups -- \
-        "$(realpath "$0")" "$@" &
+    (cd / && env -u PULSE_SERVER -u TMPDIR XDG_RUNTIME_DIR= \
+        setpriv --reuid="$uid" --regid="$(id -g "$user")" --clear-groups -- "$copy/${0##*/}" "${args[@]}") &
     wait $!
     exit
 fi
