@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "ui/deferred_icons.h"
 #include "ui/pictures.h"
 
 namespace pelmora::ui {
@@ -49,6 +50,7 @@ void configureApplication() {
     // lines of 9 points fit a 25-pixel label.
     QApplication::setFont(firstInstalled({"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "Noto Sans CJK JP"}, 9));
     QApplication::setWindowIcon(programIcon());
+    QApplication::setStyle(styleWithDeferredIcons());
 }
 
 QFont panelFont() { return firstInstalled({"ＭＳ 明朝", "MS Mincho", "IPAMincho", "Noto Serif CJK JP"}, 12); }
