@@ -107,21 +107,12 @@ TEST_F(Profile, ReadsTrimmedUnquotedFirstMatches) {
         }
         put(text);
         const struct { const char* section; const char* key; const char* value; } reads[] = {
-            {"情報", "ユーザー", "ユーザー"},
-            {"情報", "平均点", "85"},
-            {"情報", "起動回数", " 3 "},
-            {"情報", "得点", "7"},
-            {"ほか", "得点", "other"},
-            {"情報", "NAME", "Mixed"},
-            {" 情報 ", " name ", "Mixed"},
-            {"情報", "blank", ""},
-            {"情報", "odd", "\"x'"},
-            {"情報", "empty", ""},
-            {"ゾ", "k", "section name ends in a 0x5D trail byte"},
-            {"ア", "k", "A"},
-            {"ヂ", "k", ""},  // 0x83 0x61: trail bytes are not case-folded
-            {"情報", ";得点", "commented"},  // no comments
-            {"", "orphan", "1"},  // before the first section
+            {"情報", "ユーザー", "ユーザー"}, {"情報", "平均点", "85"}, {"情報", "起動回数", " 3 "}, {"情報", "得点", "7"},
+            {"ほか", "得点", "other"}, {"情報", "NAME", "Mixed"}, {" 情報 ", " name ", "Mixed"}, {"情報", "blank", ""},
+            {"情報", "odd", "\"x'"}, {"情報", "empty", ""}, {"ゾ", "k", "section name ends in a 0x5D trail byte"},
+            {"ア", "k", "A"}, {"ヂ", "k", ""},  // 0x83 0x61: trail bytes are not case-folded
+            {"情報", ";得点", "commented"},   // no comments
+            {"", "orphan", "1"},              // before the first section
         };
         for (const auto& r : reads) EXPECT_EQ(get(r.section, r.key), r.value) << r.section << "/" << r.key;
         for (const char* key : {"orphan", "later", "no equals sign", "missing"})
