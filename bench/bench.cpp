@@ -15,16 +15,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-
 #include "platform/sound.h"
+#include "support/null_sink_recorder.h"
+#include "support/x_input.h"
+#include "ui/layout.h"
 #include "idle.h"
 #include "startup.h"
 
@@ -84,114 +83,8 @@ fs::path writeTone(const fs::path& dir, double seconds) {
     return path;
 }
 
-// Records the null sink's monitor through parec and notes when each block of
-// samples arrived, so that a sample's arrival can be put on the clock. The
-// arrival is later than the sink took the sample, by the server's delivery
-// to parec: the figures lean against the player, never for it. parec gets
-// the server's defaults whatever this process's PULSE_PROP, so that the
-// recording is the same whoever plays.
-class Recorder {
-public:
-    bool start() {
-        const char* monitor = std::getenv("PELMORA_NULL_MONITOR");
-        if (!monitor || pipe(fds_) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds_[1], 1);
-        posix_spawn_file_actions_addclose(&actions, fds_[0]);
-        const std::string device = std::string("--device=") + monitor;
-        const char* argv[] = {"parec",          device.c_str(),    "--raw",
-                              "--format=s16le", "--rate=48000",    "--channels=1",
-                              "--latency-msec=2", nullptr};
-        std::vector<char*> env = environWithout("PULSE_PROP=");
-        env.push_back(nullptr);
-        const int rc = posix_spawnp(&pid_, "parec", &actions, nullptr,
-                                    const_cast<char**>(argv), env.data());
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds_[1]);
-        if (rc != 0) return false;
-        reader_ = std::thread([this] { read(); });
-        // The monitor streams silence from the moment parec is connected.
-        for (int i = 0; i < 200 && count() == 0; ++i) std::this_thread::sleep_for(milliseconds(10));
-        return count() > 0;
-    }
-    ~Recorder() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (reader_.joinable()) reader_.join();
-        close(fds_[0]);
-    }
-    size_t count() {
-        std::lock_guard lock(mutex_);
-        return samples_.size();
-    }
-    // Until the last `quiet` of the recording has no loud sample (10 s at most).
-    void waitQuiet(milliseconds quiet) {
-        const size_t span = size_t(quiet.count()) * kRate / 1000;
-        for (int i = 0; i < 1000; ++i) {
-            {
-                std::lock_guard lock(mutex_);
-                if (samples_.size() >= span &&
-                    std::none_of(samples_.end() - long(span), samples_.end(),
-                                 [](short v) { return std::abs(v) > 1000; }))
-                    return;
-            }
-            std::this_thread::sleep_for(milliseconds(10));
-        }
-    }
-    // Arrival times of the first and last loud sample after sample `from`,
-    // and how many samples lie between them.
-    bool loudSpan(size_t from, Clock::time_point& first, Clock::time_point& last, size_t& length) {
-        std::lock_guard lock(mutex_);
-        size_t a = samples_.size(), b = 0;
-        for (size_t i = from; i < samples_.size(); ++i)
-            if (std::abs(samples_[i]) > 1000) {
-                a = std::min(a, i);
-                b = i;
-            }
-        if (a == samples_.size()) return false;
-        first = arrivalOf(a);
-        last = arrivalOf(b);
-        length = b - a + 1;
-        return true;
-    }
-
-private:
-    void read() {
-        short buf[256];
-        size_t odd = 0;  // a read may end inside a sample
-        char* bytes = reinterpret_cast<char*>(buf);
-        for (;;) {
-            const ssize_t n = ::read(fds_[0], bytes + odd, sizeof buf - odd);
-            if (n <= 0) return;
-            const auto now = Clock::now();
-            const size_t total = odd + size_t(n);
-            std::lock_guard lock(mutex_);
-            samples_.insert(samples_.end(), buf, buf + total / 2);
-            blocks_.push_back({samples_.size(), now});
-            odd = total % 2;
-            if (odd) bytes[0] = bytes[total - 1];
-        }
-    }
-    Clock::time_point arrivalOf(size_t index) const {
-        auto it = std::upper_bound(blocks_.begin(), blocks_.end(), index,
-                                   [](size_t i, const Block& b) { return i < b.end; });
-        return it == blocks_.end() ? Clock::time_point::max() : it->at;
-    }
-
-    struct Block {
-        size_t end;
-        Clock::time_point at;
-    };
-    int fds_[2] = {-1, -1};
-    pid_t pid_ = -1;
-    std::thread reader_;
-    std::mutex mutex_;
-    std::vector<short> samples_;
-    std::vector<Block> blocks_;
-};
+// What reached the sink, put on the clock; recorded at the notes' own rate.
+using Recorder = pelmora::testing::NullSinkRecorder;
 
 // Run in a child process (ALSA reads its configuration once per process):
 // prints how long calls take when no sound server can be reached.
@@ -251,8 +144,8 @@ void benchSound() {
     constexpr double kSeconds = 1.0;
     const fs::path tone = writeTone(dir, kSeconds);
 
-    Recorder recorder;
-    if (!recorder.start()) {
+    Recorder recorder(kRate, 2);
+    if (!recorder.ready()) {
         std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
     } else {
         std::vector<double> toFirst, afterLast;
@@ -289,27 +182,22 @@ void benchSound() {
     fs::remove_all(dir);
 }
 
-// A left click through the XTEST extension, the button held `held` long;
-// the time when the server has taken the release, which is when a button's
-// click fires.
-Clock::time_point clickAt(int x, int y, milliseconds held) {
-    static Display* display = XOpenDisplay(nullptr);
-    if (!display) return Clock::now();
-    XTestFakeMotionEvent(display, -1, x, y, 0);
-    XTestFakeButtonEvent(display, 1, True, 0);
-    XSync(display, False);
+// A left click through XTEST, the button held `held` long; the time when
+// the server has taken the release, which is when a button's click fires.
+Clock::time_point clickAt(pelmora::testing::XInput& x, pelmora::ui::layout::Point p, milliseconds held) {
+    x.move(p.x, p.y);
+    x.button(1, true);
     std::this_thread::sleep_for(held);
-    XTestFakeButtonEvent(display, 1, False, 0);
-    XSync(display, False);
+    x.button(1, false);
     return Clock::now();
 }
 
-// 開始 clicked on the real program: from the click (xdotool has handed it to
+// 開始 clicked on the real program: from the click (XTEST has handed it to
 // the X server) to the note's first sample at the sink.
 void benchClick(const fs::path& buildDir) {
     std::printf("開始 click\n");
-    Recorder recorder;
-    if (!recorder.start()) {
+    Recorder recorder(kRate, 2);
+    if (!recorder.ready()) {
         std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
         return;
     }
@@ -318,8 +206,10 @@ void benchClick(const fs::path& buildDir) {
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
-    std::system("timeout 20 xdotool search --sync --onlyvisible --name '^Pelmora$' >/dev/null;"
-                "xdotool mousemove --sync 489 455");
+    pelmora::testing::XInput x;
+    for (int i = 0; i < 2000 && !x.showsWindow(pid, "Pelmora"); ++i) std::this_thread::sleep_for(milliseconds(10));
+    const auto start = pelmora::ui::layout::kStartButton.centreOn(pelmora::ui::layout::kMainOrigin);
+    x.move(start.x, start.y);
     std::this_thread::sleep_for(milliseconds(500));
     // A player's click holds the button for some 50 to 150 ms, in which the
     // program opens the device; a click with no time between press and
@@ -329,7 +219,7 @@ void benchClick(const fs::path& buildDir) {
         for (int run = 0; run < 15; ++run) {
             recorder.waitQuiet(milliseconds(300));  // a late note's tail is not the next one's start
             const size_t from = recorder.count();
-            const auto clicked = clickAt(489, 455, milliseconds(held));
+            const auto clicked = clickAt(x, start, milliseconds(held));
             std::this_thread::sleep_for(milliseconds(2000));  // the 1.5 s note, then its tail
             Clock::time_point first, last;
             size_t length = 0;

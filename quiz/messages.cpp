@@ -1,38 +1,36 @@
 #include "quiz/messages.h"
 
 #include "quiz/notes.h"
+#include "quiz/number.h"
 
 namespace pelmora::messages {
 
 std::string keyText(int n) { return std::string("貴方が今さしているのは") + note(n).letter + "ね☆"; }
 
-void keyHovered(QuizView& view, int note) { view.setText(Field::Message, keyText(note)); }
+void keyHovered(QuizView& view, int note) { view.showMessage(keyText(note)); }
 
-void startHovered(QuizView& view) {
-    const std::string flag = view.text(Field::LastAnswer);
-    if (flag == "1") {
-        view.setText(Field::Message, "おめでとう！正解よ☆");
-    } else if (flag == "2") {
-        view.setText(Field::Message, "違うみたい・・・");
+void startHovered(const QuizState& state, QuizView& view) {
+    if (state.lastAnswer == Verdict::Right) {
+        view.showMessage("おめでとう！正解よ☆");
+    } else if (state.lastAnswer == Verdict::Wrong) {
+        view.showMessage("違うみたい・・・");
     }
 }
 
-void backgroundHovered(QuizView& view) {
-    view.setText(Field::Message, "頑張ってね☆" + view.text(Field::Name) + "さん");
-    if (view.text(Field::LastAnswer) == "1") view.setText(Field::LastAnswer, "0");
+void backgroundHovered(QuizState& state, QuizView& view) {
+    view.showMessage("頑張ってね☆" + state.name + "さん");
+    if (state.lastAnswer == Verdict::Right) state.lastAnswer = Verdict::None;
 }
 
-void showScore(QuizView& view) {
-    view.setText(Field::Message, "今の得点は・・・" + view.text(Field::Score) + "ね☆");
+void showScore(const QuizState& state, QuizView& view) {
+    view.showMessage("今の得点は・・・" + formatNumber(state.score) + "ね☆");
 }
 
-void pictureClicked(QuizView& view) {
-    view.setText(Field::Message, "私をクリックしても\r\n何もないよ（＾＾；；");
-}
+void pictureClicked(QuizView& view) { view.showMessage("私をクリックしても\r\n何もないよ（＾＾；；"); }
 
-void reset(QuizView& view) {
-    view.setText(Field::Score, "0");
-    view.setText(Field::Average, "0");
+void reset(QuizState& state) {
+    state.score = 0;
+    state.average = "0";
 }
 
 }  // namespace pelmora::messages

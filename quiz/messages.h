@@ -4,6 +4,7 @@
 #include <string>
 
 #include "quiz/quiz_view.h"
+#include "quiz/state.h"
 
 namespace pelmora::messages {
 
@@ -12,12 +13,12 @@ std::string keyText(int note);
 
 void keyHovered(QuizView& view, int note);
 // The verdict on the last answer, shown while the pointer is on the start button.
-void startHovered(QuizView& view);
+void startHovered(const QuizState& state, QuizView& view);
 // Cheers the player by name and clears a right-answer verdict.
-void backgroundHovered(QuizView& view);
-void showScore(QuizView& view);
+void backgroundHovered(QuizState& state, QuizView& view);
+void showScore(const QuizState& state, QuizView& view);
 void pictureClicked(QuizView& view);
-// Score and running average back to "0".
-void reset(QuizView& view);
+// Score and running average back to 0.
+void reset(QuizState& state);
 
 }  // namespace pelmora::messages

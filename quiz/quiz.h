@@ -1,8 +1,8 @@
 #pragma once
-// Asking a note and judging the key the player presses. Every step reads and
-// writes the window's fields afresh, so the fields stay the only state.
+// Asking a note and judging the key the player presses.
 #include "platform/platform.h"
 #include "quiz/quiz_view.h"
+#include "quiz/state.h"
 
 namespace pelmora {
 
@@ -23,11 +23,15 @@ public:
     // A key of the keyboard, answering with note index `note`.
     void answer(int note);
 
+    QuizState& state() { return state_; }
+    const QuizState& state() const { return state_; }
+
 private:
-    void playCurrentNote();
+    void playPendingNote();
 
     QuizView& view_;
     Platform& platform_;
+    QuizState state_;
 };
 
 }  // namespace pelmora

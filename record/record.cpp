@@ -45,29 +45,23 @@ bool write(Platform& platform, const std::string& key, const std::string& value)
     return platform.writeProfile(kSection, key, value, file);
 }
 
-void load(QuizView& view, Platform& platform) {
+void load(QuizState& state, QuizView& view, Platform& platform) {
     platform.seedRandom();
-    view.setText(Field::Name, read(platform, kNameKey));
-    view.setText(Field::Average, read(platform, kAverageKey));
-    view.setText(Field::Launches, read(platform, kLaunchesKey));
-    view.setText(Field::Message, "こんにちわ☆" + view.text(Field::Name) + "さん");
-    view.setText(Field::Score, "0");
-    view.setText(Field::Launches, formatNumber(parseNumber(view.text(Field::Launches)) + 1));
+    state.name = read(platform, kNameKey);
+    state.average = read(platform, kAverageKey);
+    state.launches = formatNumber(parseNumber(read(platform, kLaunchesKey)) + 1);
+    view.showMessage("こんにちわ☆" + state.name + "さん");
+    state.score = 0;
 }
 
-bool save(QuizView& view, Platform& platform) {
-    bool saved = write(platform, kScoreKey, view.text(Field::Score));
+bool save(QuizState& state, Platform& platform) {
+    const std::string score = formatNumber(state.score);
+    bool saved = write(platform, kScoreKey, score);
     // The first launch takes the score as it is; later ones move the average
     // halfway towards this run's score.
-    if (view.text(Field::Launches) == "1") {
-        view.setText(Field::Average, view.text(Field::Score));
-    } else {
-        const double average = parseNumber(view.text(Field::Average));
-        const double score = parseNumber(view.text(Field::Score));
-        view.setText(Field::Average, formatNumber((average + score) / 2));
-    }
-    saved = write(platform, kAverageKey, view.text(Field::Average)) && saved;
-    saved = write(platform, kLaunchesKey, view.text(Field::Launches)) && saved;
+    state.average = state.launches == "1" ? score : formatNumber((parseNumber(state.average) + state.score) / 2);
+    saved = write(platform, kAverageKey, state.average) && saved;
+    saved = write(platform, kLaunchesKey, state.launches) && saved;
     return saved;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The player's record: date.ini in the program folder, section "情報".
-// It is read into the main window's fields when the window loads and
-// written back when it closes.
+// It is read into the quiz's state when the main window loads and written
+// back when it closes.
 //
 // Where the player may not write the program folder (a system-wide
 // install), each player has a record of their own, pelmora/date.ini in
@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "quiz/quiz_view.h"
+#include "quiz/state.h"
 
 namespace pelmora::record {
 
@@ -27,12 +28,12 @@ std::string path(Platform& platform);
 std::string read(Platform& platform, const std::string& key);
 bool write(Platform& platform, const std::string& key, const std::string& value);
 
-// Seeds the random source, copies the record into the fields, greets the
-// player, starts the score at "0" and counts the launch.
-void load(QuizView& view, Platform& platform);
+// Seeds the random source, copies the record into the state, greets the
+// player, starts the score at 0 and counts the launch.
+void load(QuizState& state, QuizView& view, Platform& platform);
 
 // Stores the score, the updated running average and the launch count. False
 // when any of them could not be written (each key is still tried).
-bool save(QuizView& view, Platform& platform);
+bool save(QuizState& state, Platform& platform);
 
 }  // namespace pelmora::record

@@ -28,8 +28,8 @@ class ScreenReaderTest(unittest.TestCase):
             listener = lambda event: events.append(event.source)
             pyatspi.Registry.registerEventListener(listener, "object:property-change:accessible-name")
 
-            # The panel and the level heading are the only labels: the seven
-            # state labels, one of which holds the pending note, are not there.
+            # The panel and the level heading are the only labels, and no
+            # object names the pending note or the player's record.
             labels = find_all(window, pyatspi.ROLE_LABEL)
             self.assertEqual(sorted(l.name for l in labels),
                              ["こんにちわ☆花子さん", "レベルを\u3000\u3000\u3000選択してね☆"])

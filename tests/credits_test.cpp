@@ -1,5 +1,5 @@
 // The credits window and the link windows under a real X server, driven by
-// real input from xdotool, with the real web browser. Nothing here reaches
+// real input, with the real web browser. Nothing here reaches
 // a network: every page ends in the browser's own error page.
 #include <gtest/gtest.h>
 
@@ -16,13 +16,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/system_platform.h"
-#include "ui/application.h"
+#include "support/main_window_test.h"
 #include "ui/browser_library.h"
-#include "ui/form1.h"
 #include "ui/link_window.h"
-#include "ui/pictures.h"
-#include "xdotool.h"
 
 // Readable failures.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -30,20 +26,6 @@ void PrintTo(const QUrl& url, std::ostream* out) { *out << url.toString().toStdS
 
 namespace pelmora::ui {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct FolderPlatform : SystemPlatform {
-    std::string folder;
-    std::string programFolder() override { return folder; }
-};
-
-void clickOn(QWidget* w) {
-    moveTo(w->mapToGlobal(w->rect().center()));
-    xdotool("click 1");
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 10000) { return QTest::qWaitFor(done, ms); }
 
 // The open window of that name; none when there are none or several.
 QWidget* window(const QString& name) {
@@ -77,37 +59,19 @@ bool loaded(QWidget* linkWindow) {
     return !shownUrl(linkWindow).isEmpty() && !enginePage(linkWindow)->property("loading").toBool();
 }
 
-class CreditsTest : public ::testing::Test {
+class CreditsTest : public testing::MainWindowTest<> {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("pelmora-credits-" + std::to_string(::getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        platform.folder = folder.string();
-        form = new Form1(platform);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-        moveTo(QPoint(5, 5));
-    }
-    void TearDown() override {
-        (void)QTest::qWaitFor([] { return QGuiApplication::mouseButtons() == Qt::NoButton; }, 2000);
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w != form && w->isVisible()) w->close();
-        }
-        if (form) form->close();
-        QTest::qWait(50);
-        fs::remove_all(folder);
-    }
+    static bool waitFor(const std::function<bool()>& done, int ms = 10000) { return QTest::qWaitFor(done, ms); }
 
     // プロパティ → 著作権, clicked as a player would.
     QWidget* openCredits() {
         QMenuBar* bar = form->menuBar();
         auto* pro = form->findChild<QMenu*>("pro");
         moveTo(bar->mapToGlobal(bar->actionGeometry(pro->menuAction()).center()));
-        xdotool("click 1");
+        x.click();
         EXPECT_TRUE(waitFor([&] { return pro->isVisible(); }));
         moveTo(pro->mapToGlobal(pro->actionGeometry(pro->actions().at(0)).center()));
-        xdotool("click 1");
+        x.click();
         EXPECT_TRUE(waitFor([&] { return !pro->isVisible() && window("form2"); }));
         QWidget* credits = window("form2");
         if (credits) {
@@ -130,10 +94,6 @@ protected:
         }
         return shown;
     }
-
-    fs::path folder;
-    FolderPlatform platform;
-    QPointer<Form1> form;
 };
 
 TEST_F(CreditsTest, TheMenuOpensTheCreditsWindowAtItsPlace) {
@@ -216,10 +176,10 @@ TEST_F(CreditsTest, EachLinkOpensItsOwnPageOnce) {
     // The address line takes typing, but Enter goes nowhere.
     auto* line = form4->findChild<QLineEdit*>("Text1");
     clickOn(line);
-    xdotool("key ctrl+a");
-    xdotool("type --delay 10 'https://elsewhere.example/'");
+    x.chord("Control_L", "a");
+    x.type("https://elsewhere.example/");
     ASSERT_TRUE(waitFor([&] { return line->text() == "https://elsewhere.example/"; }));
-    xdotool("key Return");
+    x.tap("Return");
     QTest::qWait(500);
     EXPECT_EQ(started.size(), 0);
     EXPECT_EQ(shownUrl(form4), QUrl(kCharacterPage.address));
@@ -261,8 +221,7 @@ TEST_F(CreditsTest, TheBrowserFollowsTheWindowSize) {
     };
     check(QSize(312, 206));
     for (QSize size : {QSize(640, 480), QSize(150, 90), QSize(120, 20), QSize(400, 300)}) {
-        xdotool("windowsize " + std::to_string(page->winId()) + " " + std::to_string(size.width()) + " " +
-                std::to_string(size.height()));
+        x.resize(page->winId(), size.width(), size.height());
         ASSERT_TRUE(waitFor([&] { return page->size() == size; }, 3000)) << size.width() << "x" << size.height();
         QTest::qWait(20);
         check(size);
@@ -273,10 +232,10 @@ TEST_F(CreditsTest, TheBrowserFollowsTheWindowSize) {
 TEST(BrowserLibraryTest, WithoutTheLibraryTheBrowserIsAnEmptyArea) {
     BrowserLibrary missing("/nonexistent/libpelmora_browser.so");
     QWidget parent;
-    testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStderr();
     Browser* first = missing.create(&parent);
     Browser* second = missing.create(&parent);
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = ::testing::internal::GetCapturedStderr();
     ASSERT_TRUE(first && second);
     EXPECT_TRUE(first->children().isEmpty());
     first->navigate(kAuthorPage.address);

@@ -5,42 +5,23 @@
 // went wrong, and the program ends normally.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <grp.h>
-#include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <random>
-#include <thread>
 
 #include "platform/cp932.h"
-#include "platform/profile_file.h"
-#include "x_input.h"
+#include "support/program_run.h"
 
 namespace pelmora {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr uid_t kNobody = 65534;
 const std::string kRecord = "[情報]\r\nユーザー=花子\r\n平均点=12.5\r\n起動回数=3\r\n";
-
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::string> listing(const fs::path& dir) {
     std::vector<std::string> names;
@@ -49,98 +30,15 @@ std::vector<std::string> listing(const fs::path& dir) {
     return names;
 }
 
-class FaultRun : public ::testing::Test {
+class FaultRun : public testing::ProgramRun {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(x.connected());
-        base = fs::temp_directory_path() / ("pelmora-fault-" + std::to_string(::getpid()));
-        fs::remove_all(base);
-        fs::create_directories(base);
-        fs::permissions(base, fs::perms(0755));
-        makeProgramFolder(base / "program");
-    }
     void TearDown() override {
-        if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
-        std::error_code ignored;
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+        if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0), pid = -1;
         if (!mounted.empty()) ::umount2(mounted.c_str(), MNT_DETACH);
-        fs::remove_all(base);
+        ProgramRun::TearDown();
     }
 
-    void makeProgramFolder(const fs::path& where) {
-        folder = where;
-        fs::create_directories(folder);
-        for (const char* item : {"pelmora", "libpelmora_sound.so", "mi"}) {
-            fs::copy(fs::path(PELMORA_BIN) / item, folder / item, fs::copy_options::recursive);
-        }
-    }
-    void writeRecord(const std::string& bytes) { std::ofstream(folder / "date.ini", std::ios::binary) << bytes; }
-    std::string record() { return readBytes(folder / "date.ini"); }
-    std::string value(const char* key) { return profile::read("情報", key, (folder / "date.ini").string()); }
-    std::string errors() { return readBytes(base / "stderr.txt"); }
-    int errorLines() {
-        const std::string text = errors();
-        return int(std::count(text.begin(), text.end(), '\n'));
-    }
-
-    // Starts the program with `inChild` run just before exec; returns the
-    // milliseconds until its window is up.
-    double start() {
-        const std::string err = (base / "stderr.txt").string();
-        const auto t0 = Clock::now();
-        pid = ::fork();
-        if (pid == 0) {
-            const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(fd, 2);
-            ::signal(SIGXFSZ, SIG_DFL);  // whatever the test runner had
-            if (inChild) inChild();
-            const std::string program = (folder / "pelmora").string();
-            ::execl(program.c_str(), program.c_str(), nullptr);
-            ::_exit(127);
-        }
-        while (!x.showsWindow(pid)) {
-            if (msSince(t0) > 30000 || ::waitpid(pid, nullptr, WNOHANG) == pid) {
-                ADD_FAILURE() << "no window; stderr: " << errors();
-                pid = -1;
-                return -1;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return msSince(t0);
-    }
-    // Ends the program as the desktop would; its exit status (128 + signal
-    // when a signal ended it), or -1 when it has not ended within 30 s.
-    int end(double* ms = nullptr) {
-        if (pid <= 0) return -1;
-        const auto t0 = Clock::now();
-        ::kill(pid, SIGTERM);
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (msSince(t0) > 30000) return -1;  // TearDown kills it
-            std::this_thread::sleep_for(2ms);
-        }
-        if (ms) *ms = msSince(t0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    void clickAt(int twipsLeft, int twipsTop) {
-        x.move(217 + twipsLeft / 15, 267 + twipsTop / 15);
-        x.click();
-    }
-    // A level-2 question answered with `wrong` white keys: every answer is wrong.
-    void playWrong(int wrong, std::chrono::milliseconds settle = 2500ms) {
-        clickAt(6480 + 300, 960 + 120);   // レベル2
-        clickAt(3720 + 367, 2640 + 187);  // 開始
-        const int keys[] = {3720, 4080, 4440, 4800, 5160, 5520, 5880};
-        for (int i = 0; i < wrong; ++i) clickAt(keys[i] + 172, 1680 + 400);
-        x.move(5, 5);
-        std::this_thread::sleep_for(settle);  // the note, then the queued presses
-    }
-
-    testing::XInput x;
-    fs::path base, folder, mounted;
-    std::function<void()> inChild;
-    pid_t pid = -1;
+    fs::path mounted;
 };
 
 // Neither the program folder nor the player's data folder may be written.

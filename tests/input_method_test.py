@@ -15,8 +15,8 @@ BIN = sys.argv.pop(1)
 class InputMethodTest(unittest.TestCase):
     def test_a_name_typed_in_kanji_is_greeted_and_kept(self):
         with Program(BIN, "名称未設定") as program:
-            form3 = program.window("貴方の名前を入力してください")
-            entry = find_all(form3, pyatspi.ROLE_TEXT, "貴方の名前を入れてください")[0]
+            name_window = program.window("貴方の名前を入力してください")
+            entry = find_all(name_window, pyatspi.ROLE_TEXT, "貴方の名前を入れてください")[0]
             xdotool("mousemove", *centre(entry), "click", "1")
             wait_until(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), "the entry's focus")
             # Mozc's server starts with the first input context; keys typed
@@ -31,9 +31,9 @@ class InputMethodTest(unittest.TestCase):
             text = entry.queryText()
             wait_until(lambda: text.getText(0, -1) == "太郎", lambda: "太郎 in the entry, not %r" % text.getText(0, -1))
 
-            xdotool("mousemove", *centre(find_all(form3, pyatspi.ROLE_PUSH_BUTTON, "保存")[0]), "click", "1")
-            form1 = program.window("Pelmora")
-            wait_until(lambda: find_all(form1, pyatspi.ROLE_LABEL, "こんにちわ☆太郎さん"), "the greeting")
+            xdotool("mousemove", *centre(find_all(name_window, pyatspi.ROLE_PUSH_BUTTON, "保存")[0]), "click", "1")
+            main_window = program.window("Pelmora")
+            wait_until(lambda: find_all(main_window, pyatspi.ROLE_LABEL, "こんにちわ☆太郎さん"), "the greeting")
 
             status, errors = program.end()
             self.assertEqual(status, 0, errors)

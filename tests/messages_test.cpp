@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
 #include "quiz/messages.h"
 #include "quiz/quiz.h"
+#include "support/fake_platform.h"
 
 namespace pelmora {
 namespace {
@@ -21,61 +21,65 @@ TEST(Messages, TheVerdictFollowsThePointer) {
     FakeView view;
     FakePlatform platform;
     Quiz quiz(view, platform);
-    view.fields[Field::Name] = "花子";
-    view.fields[Field::Score] = "0";
+    QuizState& state = quiz.state();
+    state.name = "花子";
 
-    messages::startHovered(view);  // launch caption: nothing to show
-    EXPECT_EQ(view.text(Field::Message), "ここにもじをいれます！11文字まで一行に可能");
+    messages::startHovered(state, view);  // at launch: nothing to show
+    EXPECT_EQ(view.message, "ここにもじをいれます！11文字まで一行に可能");
 
     platform.randoms = {0.0f};
     quiz.start();
     messages::keyHovered(view, 1);
-    messages::startHovered(view);  // "0": nothing to show
-    EXPECT_EQ(view.text(Field::Message), "貴方が今さしているのはCね☆");
+    messages::startHovered(state, view);  // a new question: nothing to show
+    EXPECT_EQ(view.message, "貴方が今さしているのはCね☆");
 
     // After a wrong answer the verdict returns each time, across the background.
     quiz.answer(2);
     for (int i = 0; i < 3; ++i) {
-        messages::startHovered(view);
-        EXPECT_EQ(view.text(Field::Message), "違うみたい・・・");
-        messages::backgroundHovered(view);
-        EXPECT_EQ(view.text(Field::Message), "頑張ってね☆花子さん");
-        EXPECT_EQ(view.text(Field::LastAnswer), "2");
+        messages::startHovered(state, view);
+        EXPECT_EQ(view.message, "違うみたい・・・");
+        messages::backgroundHovered(state, view);
+        EXPECT_EQ(view.message, "頑張ってね☆花子さん");
+        EXPECT_EQ(state.lastAnswer, Verdict::Wrong);
     }
 
     // After a right answer it shows until the pointer first crosses the background.
     quiz.answer(1);
-    messages::startHovered(view);
-    EXPECT_EQ(view.text(Field::Message), "おめでとう！正解よ☆");
-    messages::backgroundHovered(view);
-    EXPECT_EQ(view.text(Field::LastAnswer), "0");
-    messages::startHovered(view);
-    EXPECT_EQ(view.text(Field::Message), "頑張ってね☆花子さん");
+    messages::startHovered(state, view);
+    EXPECT_EQ(view.message, "おめでとう！正解よ☆");
+    messages::backgroundHovered(state, view);
+    EXPECT_EQ(state.lastAnswer, Verdict::None);
+    messages::startHovered(state, view);
+    EXPECT_EQ(view.message, "頑張ってね☆花子さん");
 }
 
 TEST(Messages, ScorePictureAndReset) {
     FakeView view;
-    view.fields[Field::Name] = "";
-    view.fields[Field::Score] = "-15";
-    view.fields[Field::Average] = "22.5";
-    messages::showScore(view);
-    EXPECT_EQ(view.text(Field::Message), "今の得点は・・・-15ね☆");
+    FakePlatform platform;
+    Quiz quiz(view, platform);
+    QuizState& state = quiz.state();
+    state.score = -15;
+    state.average = "22.5";
+    messages::showScore(state, view);
+    EXPECT_EQ(view.message, "今の得点は・・・-15ね☆");
     messages::pictureClicked(view);
-    EXPECT_EQ(view.text(Field::Message), "私をクリックしても\r\n何もないよ（＾＾；；");
-    messages::backgroundHovered(view);
-    EXPECT_EQ(view.text(Field::Message), "頑張ってね☆さん");
+    EXPECT_EQ(view.message, "私をクリックしても\r\n何もないよ（＾＾；；");
+    messages::backgroundHovered(state, view);
+    EXPECT_EQ(view.message, "頑張ってね☆さん");
 
-    view.fields[Field::CurrentNote] = "5";
-    view.fields[Field::QuestionOpen] = "1";
-    view.fields[Field::LastAnswer] = "2";
-    messages::reset(view);
-    EXPECT_EQ(view.text(Field::Score), "0");
-    EXPECT_EQ(view.text(Field::Average), "0");
-    EXPECT_EQ(view.text(Field::CurrentNote), "5") << "a reset leaves the question open";
-    EXPECT_EQ(view.text(Field::LastAnswer), "2");
-    EXPECT_EQ(view.text(Field::Message), "頑張ってね☆さん");
-    messages::showScore(view);
-    EXPECT_EQ(view.text(Field::Message), "今の得点は・・・0ね☆");
+    platform.randoms = {0.5f};
+    quiz.start();
+    quiz.answer(1);
+    messages::reset(state);
+    EXPECT_EQ(state.score, 0);
+    EXPECT_EQ(state.average, "0");
+    EXPECT_EQ(state.pendingNote, 4) << "a reset leaves the question open";
+    EXPECT_EQ(state.lastAnswer, Verdict::Wrong);
+    EXPECT_EQ(view.message, "頑張ってね☆さん");
+    messages::showScore(state, view);
+    EXPECT_EQ(view.message, "今の得点は・・・0ね☆");
+    quiz.answer(4);
+    EXPECT_EQ(state.score, 5) << "the open question still scores, from 0";
 }
 
 }  // namespace

@@ -106,21 +106,15 @@ TEST_F(Profile, ReadsTrimmedUnquotedFirstMatches) {
             text.pop_back();
         }
         put(text);
-        EXPECT_EQ(get("情報", "ユーザー"), "ユーザー");
-        EXPECT_EQ(get("情報", "平均点"), "85");
-        EXPECT_EQ(get("情報", "起動回数"), " 3 ");
-        EXPECT_EQ(get("情報", "得点"), "7");
-        EXPECT_EQ(get("ほか", "得点"), "other");
-        EXPECT_EQ(get("情報", "NAME"), "Mixed");
-        EXPECT_EQ(get(" 情報 ", " name "), "Mixed");
-        EXPECT_EQ(get("情報", "blank"), "");
-        EXPECT_EQ(get("情報", "odd"), "\"x'");
-        EXPECT_EQ(get("情報", "empty"), "");
-        EXPECT_EQ(get("ゾ", "k"), "section name ends in a 0x5D trail byte");
-        EXPECT_EQ(get("ア", "k"), "A");
-        EXPECT_EQ(get("ヂ", "k"), "");  // 0x83 0x61: trail bytes are not case-folded
-        EXPECT_EQ(get("情報", ";得点"), "commented");  // no comments
-        EXPECT_EQ(get("", "orphan"), "1");             // before the first section
+        const struct { const char* section; const char* key; const char* value; } reads[] = {
+            {"情報", "ユーザー", "ユーザー"}, {"情報", "平均点", "85"}, {"情報", "起動回数", " 3 "}, {"情報", "得点", "7"},
+            {"ほか", "得点", "other"}, {"情報", "NAME", "Mixed"}, {" 情報 ", " name ", "Mixed"}, {"情報", "blank", ""},
+            {"情報", "odd", "\"x'"}, {"情報", "empty", ""}, {"ゾ", "k", "section name ends in a 0x5D trail byte"},
+            {"ア", "k", "A"}, {"ヂ", "k", ""},  // 0x83 0x61: trail bytes are not case-folded
+            {"情報", ";得点", "commented"},   // no comments
+            {"", "orphan", "1"},              // before the first section
+        };
+        for (const auto& r : reads) EXPECT_EQ(get(r.section, r.key), r.value) << r.section << "/" << r.key;
         for (const char* key : {"orphan", "later", "no equals sign", "missing"})
             EXPECT_EQ(get("情報", key), "") << key;
         EXPECT_EQ(get("missing", "k"), "");

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "fake_platform.h"
 #include "quiz/messages.h"
 #include "record/name_registration.h"
 #include "record/record.h"
+#include "support/fake_platform.h"
 
 namespace pelmora {
 namespace {
@@ -22,25 +22,28 @@ protected:
     std::string stored(const std::string& key) { return platform.profile[kFile + key]; }
     void store(const std::string& key, const std::string& value) { platform.profile[kFile + key] = value; }
 
-    // One run of the main window: load, play to `score`, close.
-    FakeView run(const std::string& score) {
+    // One run of the main window: load, play to `score`, close; the panel's text.
+    std::string run(double score) {
+        QuizState state;
         FakeView view;
-        record::load(view, platform);
-        view.fields[Field::Score] = score;
-        record::save(view, platform);
-        return view;
+        record::load(state, view, platform);
+        state.score = score;
+        record::save(state, platform);
+        return view.message;
     }
 };
 
 TEST_F(RecordTest, LoadWithoutARecord) {
+    QuizState state;
+    state.score = 10;
     FakeView view;
-    record::load(view, platform);
+    record::load(state, view, platform);
     EXPECT_EQ(platform.calls.front(), "seed") << "the random source is seeded before any file access";
-    EXPECT_EQ(view.text(Field::Name), "");
-    EXPECT_EQ(view.text(Field::Average), "");
-    EXPECT_EQ(view.text(Field::Launches), "1");
-    EXPECT_EQ(view.text(Field::Score), "0");
-    EXPECT_EQ(view.text(Field::Message), "こんにちわ☆さん");
+    EXPECT_EQ(state.name, "");
+    EXPECT_EQ(state.average, "");
+    EXPECT_EQ(state.launches, "1");
+    EXPECT_EQ(state.score, 0);
+    EXPECT_EQ(view.message, "こんにちわ☆さん");
 }
 
 TEST_F(RecordTest, LoadTakesTheStoredTextsAndCountsTheLaunch) {
@@ -48,29 +51,30 @@ TEST_F(RecordTest, LoadTakesTheStoredTextsAndCountsTheLaunch) {
     store("平均点", "abc");
     store("起動回数", "41");
     store("得点", "35");
+    QuizState state;
     FakeView view;
-    record::load(view, platform);
-    EXPECT_EQ(view.text(Field::Message), "こんにちわ☆花子さん");
-    EXPECT_EQ(view.text(Field::Average), "abc") << "kept as text until the exit";
-    EXPECT_EQ(view.text(Field::Launches), "42");
-    EXPECT_EQ(view.text(Field::Score), "0");
+    record::load(state, view, platform);
+    EXPECT_EQ(view.message, "こんにちわ☆花子さん");
+    EXPECT_EQ(state.average, "abc") << "kept as text until the exit";
+    EXPECT_EQ(state.launches, "42");
+    EXPECT_EQ(state.score, 0);
 
     for (auto [count, next] : {std::pair{"2.5", "3.5"}, {"x", "1"}, {"0.5", "1.5"}, {"-1", "0"}}) {
         store("起動回数", count);
-        record::load(view, platform);
-        EXPECT_EQ(view.text(Field::Launches), next) << count;
+        record::load(state, view, platform);
+        EXPECT_EQ(state.launches, next) << count;
     }
 }
 
 TEST_F(RecordTest, ThreeRunsMixTheAverage) {
-    run("20");
+    run(20);
     EXPECT_EQ(stored("得点"), "20");
     EXPECT_EQ(stored("平均点"), "20");
     EXPECT_EQ(stored("起動回数"), "1");
-    run("10");
+    run(10);
     EXPECT_EQ(stored("平均点"), "15");
     EXPECT_EQ(stored("起動回数"), "2");
-    run("30");
+    run(30);
     EXPECT_EQ(stored("得点"), "30");
     EXPECT_EQ(stored("平均点"), "22.5");
     EXPECT_EQ(stored("起動回数"), "3");
@@ -83,41 +87,42 @@ TEST_F(RecordTest, ThreeRunsMixTheAverage) {
 }
 
 TEST_F(RecordTest, FirstLaunchRuleFollowsTheCountText) {
-    run("-5");
+    run(-5);
     EXPECT_EQ(stored("平均点"), "-5");
 
     // A count of 0.5 becomes 1.5, which is not "1": the mix applies.
     store("起動回数", "0.5");
     store("平均点", "7.5");
-    run("20");
+    run(20);
     EXPECT_EQ(stored("起動回数"), "1.5");
     EXPECT_EQ(stored("平均点"), "13.75");
 
     store("平均点", "");
-    run("10");
+    run(10);
     EXPECT_EQ(stored("平均点"), "5") << "an empty average counts as 0";
-    run("0");
+    run(0);
     EXPECT_EQ(stored("平均点"), "2.5");
 }
 
 TEST_F(RecordTest, AResetAverageTakesEffectAtExit) {
     store("起動回数", "4");
     store("平均点", "40");
+    QuizState state;
     FakeView view;
-    record::load(view, platform);
-    view.fields[Field::Score] = "30";
-    messages::reset(view);
-    view.fields[Field::Score] = "10";
-    record::save(view, platform);
+    record::load(state, view, platform);
+    state.score = 30;
+    messages::reset(state);
+    state.score = 10;
+    record::save(state, platform);
     EXPECT_EQ(stored("平均点"), "5");
 
     // On the first launch the score is copied whatever the reset did.
     FakePlatform fresh;
-    FakeView first;
-    record::load(first, fresh);
-    first.fields[Field::Score] = "15";
+    QuizState first;
+    record::load(first, view, fresh);
+    first.score = 15;
     messages::reset(first);
-    first.fields[Field::Score] = "-10";
+    first.score = -10;
     record::save(first, fresh);
     EXPECT_EQ(fresh.profile[kFile + "平均点"], "-10");
 }
@@ -139,9 +144,8 @@ TEST_F(RecordTest, AProtectedProgramFolderGivesEachPlayerARecordOfTheirOwn) {
     EXPECT_TRUE(record::saveName(platform, "花子"));
     EXPECT_EQ(ownValue("情報|ユーザー"), "花子");
     EXPECT_EQ(ownValue("メモ|版"), "1") << "the copy keeps every section";
-    run("10");
-    FakeView second = run("20");
-    EXPECT_EQ(second.text(Field::Message), "こんにちわ☆花子さん") << "reads prefer the player's record";
+    run(10);
+    EXPECT_EQ(run(20), "こんにちわ☆花子さん") << "reads prefer the player's record";
     EXPECT_EQ(ownValue("情報|起動回数"), "2");
     EXPECT_EQ(ownValue("情報|平均点"), "15");
     EXPECT_EQ(std::count_if(platform.calls.begin(), platform.calls.end(),
@@ -152,7 +156,7 @@ TEST_F(RecordTest, AProtectedProgramFolderGivesEachPlayerARecordOfTheirOwn) {
     // Another player on the machine starts from the starter record again.
     platform.data = "/home/other/.local/share";
     EXPECT_TRUE(record::waitsForName(record::read(platform, record::kNameKey)));
-    run("5");
+    run(5);
     EXPECT_EQ(platform.profile["/home/other/.local/share/pelmora/date.ini|情報|起動回数"], "1");
     EXPECT_EQ(ownValue("情報|起動回数"), "2");
 
@@ -172,10 +176,11 @@ TEST_F(RecordTest, ARecordThatCannotBeWrittenAnywhereLosesNothing) {
     store("起動回数", "3");
     platform.readOnly = {"/opt/pelmora", "/home/player"};
     const auto before = platform.profile;
+    QuizState state;
     FakeView view;
-    record::load(view, platform);
-    EXPECT_EQ(view.text(Field::Launches), "4");
-    EXPECT_FALSE(record::save(view, platform));
+    record::load(state, view, platform);
+    EXPECT_EQ(state.launches, "4");
+    EXPECT_FALSE(record::save(state, platform));
 
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(record::saveName(platform, "花子")) << "the name window still gives way";
@@ -187,7 +192,7 @@ TEST_F(RecordTest, ARecordThatCannotBeWrittenAnywhereLosesNothing) {
     // Without a home the record stays where it was, and says so.
     platform.data = "";
     EXPECT_EQ(record::path(platform), "/opt/pelmora/date.ini");
-    EXPECT_FALSE(record::save(view, platform));
+    EXPECT_FALSE(record::save(state, platform));
     EXPECT_EQ(platform.profile, before);
 }
 

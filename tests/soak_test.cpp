@@ -30,14 +30,8 @@
 
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
-#include "platform/system_platform.h"
 #include "quiz/number.h"
-#include "ui/application.h"
-#include "ui/browser_library.h"
-#include "ui/form1.h"
-#include "ui/keyboard.h"
-#include "ui/pictures.h"
-#include "x_input.h"
+#include "support/main_window_test.h"
 
 namespace pelmora::ui {
 namespace {
@@ -63,27 +57,19 @@ double msSince(Clock::time_point t) { return std::chrono::duration<double, std::
 // The real platform in a folder of the test's own. It counts what the quiz
 // asks of it, and its draws follow the soak's seed, so that a failing run
 // replays; the two ends of [0, 1) come up often.
-struct SoakPlatform : SystemPlatform {
-    std::string folder;
-    QPointer<Form1> form;
+struct SoakPlatform : testing::FolderPlatform {
+    QPointer<MainWindow> form;
     std::mt19937 draws;
-    int drawn = 0, drawnLevel = 0, answers = 0, notes = 0;
+    int drawn = 0, drawnLevel = 0, answers = 0;
 
-    std::string programFolder() override { return folder; }
     float random() override {
         ++drawn;
-        for (int level = 1; level <= 3; ++level) {
-            if (form && form->levelSelected(level)) drawnLevel = level;
-        }
+        if (form) drawnLevel = form->selectedLevel();
         switch (draws() % 8) {
         case 0: return 0.0f;
         case 1: return std::nextafter(1.0f, 0.0f);
         default: return float(draws() >> 8) * 0x1p-24f;
         }
-    }
-    void playSound(const std::string& path, const std::function<void()>& started) override {
-        ++notes;
-        SystemPlatform::playSound(path, started);
     }
     // Every key press ends by placing the pointer, judged or not.
     void placePointer(int x, int y) override {
@@ -94,21 +80,16 @@ struct SoakPlatform : SystemPlatform {
 
 const std::string kRecordBefore = "[設定]\r\n色=青\r\n[情報]\r\nユーザー=花子\r\n得点=15\r\n平均点=12.5\r\n起動回数=3\r\n";
 
-class Soak : public ::testing::Test {
+class Soak : public testing::MainWindowTest<SoakPlatform> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(x.connected());
-        folder = fs::temp_directory_path() / ("pelmora-soak-" + std::to_string(::getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        fs::create_directory_symlink(fs::path(PELMORA_BIN) / "mi", folder / "mi");
+        makeFolder("soak");
+        linkNotes();
         std::ofstream(folder / "date.ini", std::ios::binary) << cp932::fromUtf8(kRecordBefore);
-        platform.folder = folder.string();
         platform.draws.seed(seed);
-        form = new Form1(platform);
+        openWindow();
         platform.form = form;
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
         // The browser may start dragging its page after a quick press, move
         // and release is over; that drag then waits for the next click, as
         // it would for a player, and the test is inside its event loop.
@@ -125,15 +106,9 @@ protected:
     }
     void TearDown() override {
         dragEnder.stop();
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->isVisible()) w->close();
-        }
-        QTest::qWait(50);
-        fs::remove_all(folder);
+        MainWindowTest::TearDown();
     }
 
-    std::string caption(const char* label) const { return form->findChild<QLabel*>(label)->text().toStdString(); }
-    QWidget* control(const char* name) const { return form->findChild<QWidget*>(name); }
     int pick(int n) { return int(rng() % unsigned(n)); }
     void settle(int ms = 10) { QTest::qWait(ms); }
 
@@ -143,6 +118,7 @@ protected:
     }
     // Anywhere over the windows, and a little around them.
     QPoint anywhere() { return QPoint(150 + pick(700), 200 + pick(420)); }
+    // Without waiting for the pointer: inputs come as fast as a player's.
     void moveTo(QPoint p) { x.move(p.x(), p.y()); }
 
     std::vector<QWidget*> secondaryWindows() const {
@@ -296,29 +272,22 @@ protected:
 
     // ---- what must hold after every event -----------------------------------
 
-    static bool isNote(const std::string& s) {
-        static const std::regex note("[1-9]|1[0-2]");
-        return std::regex_match(s, note);
-    }
     std::string broken() {
-        const std::string note = caption("Label7"), open = caption("Label8"), verdict = caption("Label9");
-        const std::string score = caption("Label3"), average = caption("Label4");
-        if (note != "音" && note != "0" && !isNote(note)) return "current note " + note;
-        if (open != "開始チェック" && open != "0" && open != "1") return "question flag " + open;
-        if (verdict != "正解時" && verdict != "0" && verdict != "1" && verdict != "2") return "verdict flag " + verdict;
-        if (isNote(note) != (open == "1")) return "note " + note + " with question flag " + open;
-        if ((note == "0") != (open == "0")) return "note " + note + " with question flag " + open;
-        if (verdict == "1" && open != "0") return "right answer with the question open";
-        if (verdict == "2" && open != "1") return "wrong answer with the question closed";
+        const QuizState& now = state();
+        const std::string note = now.pendingNote ? std::to_string(*now.pendingNote) : "none";
+        if (now.pendingNote && (*now.pendingNote < 1 || *now.pendingNote > 12)) return "current note " + note;
+        if (now.lastAnswer == Verdict::Right && now.pendingNote) return "right answer with the question open";
+        if (now.lastAnswer == Verdict::Wrong && !now.pendingNote) return "wrong answer with the question closed";
+        const std::string score = formatNumber(now.score), average = now.average;
         if (!std::regex_match(score, std::regex("0|-?[1-9][0-9]*"))) return "score " + score;
         const long value = std::stol(score);
         if (value % 5 != 0) return "score " + score;
         const long moved = std::labs(value - lastScore), allowed = 5L * (platform.answers - lastAnswers);
         if (moved > allowed && std::labs(value) > allowed) return "score moved from " + std::to_string(lastScore) + " to " + score;
         if (average != "12.5" && average != "0") return "average " + average;
-        if (caption("Label2") != "花子" || caption("Label10") != "4") return "name or launch count changed";
-        if (platform.drawn != lastDrawn && isNote(note)) {
-            const int n = std::stoi(note), level = platform.drawnLevel;
+        if (now.name != "花子" || now.launches != "4") return "name or launch count changed";
+        if (platform.drawn != lastDrawn && now.pendingNote) {
+            const int n = *now.pendingNote, level = platform.drawnLevel;
             const bool inRange = level == 1 ? n <= 7 : level == 2 ? n >= 8 : true;
             if (!inRange) return "level " + std::to_string(level) + " drew note " + note;
         }
@@ -330,10 +299,6 @@ protected:
 
     const unsigned seed = unsigned(envNumber("PELMORA_SOAK_SEED", 20240611));
     std::mt19937 rng{seed};
-    testing::XInput x;
-    fs::path folder;
-    SoakPlatform platform;
-    QPointer<Form1> form;
     QTimer dragEnder;
     int dragsEnded = 0;
     long lastScore = 0;
@@ -428,19 +393,17 @@ TEST_F(Soak, RandomInputKeepsTheQuizSaneAndTheMemoryFlat) {
 
     // It still answers: a level-3 question answered right.
     button("Option3");
-    const long scoreBefore = std::stol(caption("Label3"));
+    const double scoreBefore = state().score;
     const int drawnBefore = platform.drawn;
     button("Command8");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.drawn > drawnBefore && caption("Label8") == "1"; }, 5000));
-    const int n = std::stoi(caption("Label7"));
-    const auto right = std::find_if(std::begin(kKeyImages), std::end(kKeyImages), [&](const KeyImage& k) { return k.note == n; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.drawn > drawnBefore && state().pendingNote; }, 5000));
     const auto asked = Clock::now();
-    moveTo(pointIn(control(right->name)));
+    moveTo(pointIn(control(MainWindowTest::key(*state().pendingNote))));
     x.click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return caption("Label8") == "0"; }, 5000)) << "the window stopped answering";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !state().pendingNote; }, 5000)) << "the window stopped answering";
     const double answerMs = msSince(asked);
-    EXPECT_EQ(caption("Label9"), "1");
-    EXPECT_EQ(std::stol(caption("Label3")), scoreBefore + 5);
+    EXPECT_EQ(state().lastAnswer, Verdict::Right);
+    EXPECT_EQ(state().score, scoreBefore + 5);
 
     std::printf("soak: %ld events in %.1f s, %d of them on 開始 or もう一度, %d notes played; slowest input without a note %.0f ms (%s)\n",
                 events, seconds, noteEvents, platform.notes, slowest, slowestWhat.c_str());
@@ -454,7 +417,7 @@ TEST_F(Soak, RandomInputKeepsTheQuizSaneAndTheMemoryFlat) {
 #endif
 
     // Closing, as the window manager's close button does, saves the record.
-    const std::string score = caption("Label3"), average = caption("Label4");
+    const std::string score = formatNumber(state().score), average = state().average;
     x.closeWindow(form->winId());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form; }, 5000));
     std::ifstream in(folder / "date.ini", std::ios::binary);

@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
-#include <signal.h>
 #include <sndfile.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,12 +25,11 @@
 #include <vector>
 
 #include "platform/sound.h"
+#include "support/null_sink_recorder.h"
 
 namespace pelmora::sound {
 void alertFrom(const std::string& bellPath, const std::function<void()>& started = {});
 }
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace pelmora;
@@ -80,14 +77,7 @@ double elapsedMs(const std::function<void()>& call) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-// Milliseconds from the first to the last loud sample; 0 for silence.
-double loudMs(const std::vector<short>& samples, int rate = kRecordRate) {
-    auto loud = [](short s) { return std::abs(int(s)) > 300; };
-    const auto first = std::find_if(samples.begin(), samples.end(), loud);
-    if (first == samples.end()) return 0;
-    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
-    return 1000.0 * double(last - first) / rate;
-}
+double loudMs(const std::vector<short>& samples, int rate = kRecordRate) { return pelmora::testing::loudMs(samples, rate); }
 
 // The same for a file, mixed down to mono as parec records it.
 double fileLoudMs(const fs::path& path) {
@@ -150,53 +140,6 @@ private:
     std::vector<std::thread> threads_;
 };
 
-// What reaches the null sink while it lives, as mono 44.1 kHz.
-class Recording {
-public:
-    explicit Recording(const fs::path& file) : file_(file) {
-        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fd, 1);
-        const std::string device = std::string("--device=") + std::getenv("PELMORA_NULL_MONITOR");
-        const char* argv[] = {"parec", device.c_str(), "--raw", "--format=s16le",
-                              "--rate=44100", "--channels=1", "--latency-msec=10", nullptr};
-        if (posix_spawnp(&pid_, "parec", &actions, nullptr, const_cast<char**>(argv), environ))
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(fd);
-        // The monitor delivers silence as soon as parec is connected.
-        for (int i = 0; i < 300 && pid_ > 0 && fileSize() == 0; ++i)
-            std::this_thread::sleep_for(milliseconds(10));
-    }
-    ~Recording() { finish(); }
-    bool ready() { return pid_ > 0 && fileSize() > 0; }
-
-    std::vector<short> stop() {
-        std::this_thread::sleep_for(milliseconds(250));  // the tail's way to the file
-        finish();
-        std::ifstream in(file_, std::ios::binary);
-        std::vector<short> samples(fileSize() / 2);
-        in.read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * 2));
-        return samples;
-    }
-
-private:
-    size_t fileSize() {
-        std::error_code e;
-        const auto n = fs::file_size(file_, e);
-        return e ? 0 : size_t(n);
-    }
-    void finish() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    fs::path file_;
-    pid_t pid_ = -1;
-};
-
 // The call returns once the note has sounded: not before its end (give or
 // take the sink's own blocks), and not long after, though a sound server may
 // take tens of milliseconds to set up the stream first (PipeWire's session
@@ -235,7 +178,7 @@ protected:
     bool playRecorded(const std::function<void()>& call, double& callMs, double& heardMs) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             StallWatch stalls;
-            Recording recording(dir / "rec.raw");
+            pelmora::testing::NullSinkRecorder recording(kRecordRate);
             EXPECT_TRUE(recording.ready()) << "parec did not start";
             callMs = elapsedMs(call);
             heardMs = loudMs(recording.stop());
@@ -259,7 +202,7 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
     // relies on being started and drained explicitly.
     for (const Case c : {Case{1.5, 44100, 1}, Case{0.6, 48000, 2}, Case{0.6, 22050, 1},
                          Case{0.04, 44100, 1}}) {
-        SCOPED_TRACE(testing::Message() << c.seconds << " s, " << c.rate << " Hz, "
+        SCOPED_TRACE(::testing::Message() << c.seconds << " s, " << c.rate << " Hz, "
                                         << c.channels << " channel(s)");
         const fs::path note = dir / "note.wav";
         writeTone(note, c.seconds, c.rate, c.channels);
@@ -318,7 +261,7 @@ TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
         return std::count(lines.begin(), lines.end(), '\n');
     };
     for (const auto& [rate, channels] : {std::pair{44100, 1}, std::pair{48000, 2}}) {
-        SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " channel(s)");
+        SCOPED_TRACE(::testing::Message() << rate << " Hz, " << channels << " channel(s)");
         const fs::path note = dir / "note.wav";
         writeTone(note, 0.6, rate, channels);
         double callMs = 0, heardMs = 0;

@@ -16,9 +16,6 @@ import pyatspi
 
 VERDICTS = ("おめでとう！正解よ☆", "違うみたい・・・")
 TARGET = (500, 450)
-# The key C on the main window where it opens: the lower part answers when a
-# button goes down, the upper strip on a click.
-LOWER_C, UPPER_C = (476, 400), (472, 340)
 BTN_LEFT = 0x110
 failures = []
 
@@ -83,8 +80,9 @@ class Pointer:
 
 
 def controls(app):
-    """The panel, found by the greeting it opens with, and the start button."""
-    found = {}
+    """The panel, found by the greeting it opens with, the start button and
+    the two images of the key C."""
+    found = {"C": []}
 
     def walk(node):
         for child in node:
@@ -92,10 +90,17 @@ def controls(app):
                 found["panel"] = child
             elif child.getRole() == pyatspi.ROLE_PUSH_BUTTON and child.name == "開始":
                 found["start"] = child
+            elif child.getRole() == pyatspi.ROLE_PUSH_BUTTON and child.name == "C":
+                found["C"].append(child)
             walk(child)
 
     walk(app)
-    return found if len(found) == 2 else None
+    return found if len(found) == 3 and len(found["C"]) == 2 else None
+
+
+def centre(accessible):
+    box = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x + box.width // 2, box.y + box.height // 2
 
 
 def real_cursor(pointer):
@@ -151,13 +156,14 @@ def main(folder):
                        lambda: next((a for a in desktop if a is not None and a.name == "pelmora"), None))
         found = wait_for("Pelmora's controls on the accessibility bus", lambda: controls(app))
         component = found["start"].queryComponent()
-        box = component.getExtents(pyatspi.DESKTOP_COORDS)
         if not component.contains(*TARGET, pyatspi.DESKTOP_COORDS):
+            box = component.getExtents(pyatspi.DESKTOP_COORDS)
             raise SystemExit(f"the main window does not open at its place: 開始 is at {box}")
-        start = (box.x + box.width // 2, box.y + box.height // 2)
+        # The lower part answers when a button goes down, the upper strip on a click.
+        upper, lower = sorted((centre(c) for c in found["C"]), key=lambda p: p[1])
         pointer = Pointer()
-        answer(pointer, found["panel"], start, LOWER_C, "press on the lower C")
-        answer(pointer, found["panel"], start, UPPER_C, "click on the upper C")
+        answer(pointer, found["panel"], centre(found["start"]), lower, "press on the lower C")
+        answer(pointer, found["panel"], centre(found["start"]), upper, "click on the upper C")
         expect("the cursor the player sees, one pixel on", real_cursor(pointer), (503, 452))
     finally:
         program.terminate()

@@ -19,7 +19,7 @@ LinkWindow* LinkWindow::open(const LinkPage& page) {
         }
     }
     auto* window = new LinkWindow(page);
-    window->Form_Load();
+    window->loadPage();
     window->show();
     return window;
 }
@@ -46,11 +46,11 @@ LinkWindow::LinkWindow(const LinkPage& page) {
     browser_->setFocus();
 }
 
-void LinkWindow::resizeEvent(QResizeEvent*) { Form_Resize(); }
+void LinkWindow::resizeEvent(QResizeEvent*) { fitBrowser(); }
 
-void LinkWindow::Form_Load() { browser_->navigate(address_->text()); }
+void LinkWindow::loadPage() { browser_->navigate(address_->text()); }
 
-void LinkWindow::Form_Resize() {
+void LinkWindow::fitBrowser() {
     // The browser is as tall as the whole client area but keeps its top
     // below the address line, so its bottom strip lies outside the window.
     browser_->resize(width(), height());

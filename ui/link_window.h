@@ -33,8 +33,8 @@ protected:
 private:
     explicit LinkWindow(const LinkPage& page);
 
-    void Form_Load();
-    void Form_Resize();
+    void loadPage();
+    void fitBrowser();
 
     QLineEdit* address_;  // Text1
     Browser* browser_;    // WebBrowser1

@@ -14,8 +14,8 @@
 
 #include "platform/system_platform.h"
 #include "ui/application.h"
-#include "ui/form1.h"
-#include "ui/form3.h"
+#include "ui/main_window.h"
+#include "ui/name_window.h"
 
 namespace {
 
@@ -61,15 +61,15 @@ int main(int argc, char* argv[]) {
     pelmora::ui::configureApplication();
 
     pelmora::SystemPlatform platform;
-    QPointer<pelmora::ui::Form1> form1;
-    pelmora::ui::Form3 form3(platform, [&] {
-        if (!form1) form1 = new pelmora::ui::Form1(platform);
-        form1->show();
+    QPointer<pelmora::ui::MainWindow> mainWindow;
+    pelmora::ui::NameWindow nameWindow(platform, [&] {
+        if (!mainWindow) mainWindow = new pelmora::ui::MainWindow(platform);
+        mainWindow->show();
     });
     pelmora::ui::closeOnTermination([&] {
-        if (form1) form1->close();
+        if (mainWindow) mainWindow->close();
         else QCoreApplication::quit();
     });
-    form3.Form_Load();
+    nameWindow.load();
     return app.exec();
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The main window: the keyboard, the three buttons, the level choice and the
-// message panel. The quiz state lives in the captions of its labels.
+// message panel, showing the quiz that it holds.
 #include <QMainWindow>
 #include <functional>
 #include <map>
 
 #include "quiz/quiz.h"
 #include "quiz/quiz_view.h"
+#include "ui/layout.h"
 #include "ui/window_platform.h"
 
 class QLabel;
@@ -14,15 +15,18 @@ class QRadioButton;
 
 namespace pelmora::ui {
 
-class Form1 : public QMainWindow, public QuizView {
+class MainWindow : public QMainWindow, public QuizView {
     Q_OBJECT
 public:
     // Creating the window loads it: the record is read before it is shown.
-    explicit Form1(Platform& platform);
+    explicit MainWindow(Platform& platform);
 
-    std::string text(Field field) const override;
-    void setText(Field field, const std::string& text) override;
-    bool levelSelected(int level) const override;
+    Quiz& quiz() { return quiz_; }
+    const QuizState& state() const { return quiz_.state(); }
+    QString message() const;
+
+    void showMessage(const std::string& text) override;
+    int selectedLevel() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -40,28 +44,19 @@ private:
         std::function<void()> buttonClick{};
     };
 
-    void buildControls();
+    void buildControls(QWidget* client);
+    void buildKeyboard(QWidget* client);
+    QWidget* buildButtons(QWidget* client);
     void buildMenus();
     void place();
-    QLabel* addLabel(QLabel* label, const char* name, QRect geometry);
+    QLabel* addLabel(QLabel* label, const char* name, const layout::Place& place);
     void on(QWidget* control, PointerHandlers handlers);
-
-    void Form_Load();
-    void Form_Unload();
-    void Form_MouseMove();
-    void Command8_Click();
-    void Command8_MouseMove();
-    void Command9_Click();
-    void Command10_Click();
-    void Picture1_Click();
-    void look_Click();
-    void syoki_Click();
-    void tyo_Click();
+    void saveRecord();
 
     WindowPlatform platform_;
     Quiz quiz_;
-    std::map<Field, QLabel*> fields_;
-    QRadioButton* options_[3] = {};
+    QLabel* panel_ = nullptr;
+    QRadioButton* levels_[3] = {};
     std::map<QObject*, PointerHandlers> handlers_;
     QObject* pressed_ = nullptr;  // the control a left button went down on
 };

@@ -10,23 +10,22 @@ class QLineEdit;
 
 namespace pelmora::ui {
 
-class Form3 : public QWidget {
+class NameWindow : public QWidget {
     Q_OBJECT
 public:
     // `showMain` opens the main window (loading it the first time).
-    Form3(Platform& platform, std::function<void()> showMain);
+    NameWindow(Platform& platform, std::function<void()> showMain);
 
     // Reads the stored name; shows this window only when it asks for one.
-    void Form_Load();
+    void load();
 
 private:
     void buildControls();
-    void Command1_Click();
+    void saveClicked();
 
     Platform& platform_;
     std::function<void()> showMain_;
-    QLineEdit* name_ = nullptr;    // Text1: the entry
-    QLineEdit* stored_ = nullptr;  // Text2: the name read from the record, never shown
+    QLineEdit* name_ = nullptr;
 };
 
 }  // namespace pelmora::ui

@@ -20,12 +20,19 @@ public:
     // A key by its X keysym name ("Tab", "space", "Escape", "a").
     void key(const std::string& name, bool down);
     void tap(const std::string& name);
+    // A key held down while `name` is tapped ("Control_L" and "a").
+    void chord(const std::string& held, const std::string& name);
+    // Plain ASCII text, with Shift where a character needs it.
+    void type(const std::string& text);
+    // What a window manager does as the player drags a window's edge.
+    void resize(unsigned long window, int width, int height);
     // What a window manager's close button sends: WM_DELETE_WINDOW.
     void closeWindow(unsigned long window);
     // Returns once the server has handled everything sent so far.
     void sync();
-    // Whether process `pid` shows a window (mapped and viewable).
-    bool showsWindow(long pid);
+    // Whether process `pid` shows a window (mapped and viewable), titled
+    // `title` unless that is empty.
+    bool showsWindow(long pid, const std::string& title = "");
 
 private:
     void* display_;

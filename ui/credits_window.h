@@ -6,23 +6,21 @@
 
 namespace pelmora::ui {
 
-class Form2 : public QWidget {
+struct LinkPage;
+
+class CreditsWindow : public QWidget {
     Q_OBJECT
 public:
     // Shows the credits window, creating it when it is not open.
-    static Form2* open();
+    static CreditsWindow* open();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Form2();
+    CreditsWindow();
 
-    void Label1_Click();
-    void Label3_Click();
-    void Label5_Click();
-
-    std::map<QObject*, void (Form2::*)()> links_;
+    std::map<QObject*, const LinkPage*> links_;  // each link label's page
     QObject* pressed_ = nullptr;  // the link a left button went down on
 };
 

@@ -1,4 +1,4 @@
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -15,17 +15,13 @@
 #include "record/record.h"
 #include "ui/accessibility.h"
 #include "ui/application.h"
-#include "ui/form2.h"
+#include "ui/credits_window.h"
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
 #include "ui/twips.h"
 
 namespace pelmora::ui {
 namespace {
-
-// Where the top-left corner of the client area (below the menu bar) opens.
-constexpr QPoint kClientOrigin{217, 267};
-constexpr QSize kClientSize{7605 / kTwipsPerPixel, 4335 / kTwipsPerPixel};
 
 // The rounded outline around the message panel. It takes no pointer
 // events: moving over it is moving over the window.
@@ -46,54 +42,38 @@ protected:
 
 }  // namespace
 
-Form1::Form1(Platform& platform) : platform_(platform, *this), quiz_(*this, platform_) {
+MainWindow::MainWindow(Platform& platform) : platform_(platform, *this), quiz_(*this, platform_) {
     setObjectName("Form1");
     setWindowTitle("Pelmora");
     setAttribute(Qt::WA_DeleteOnClose);
-    buildControls();
-    buildMenus();
-    place();
-    Form_Load();
-}
-
-void Form1::buildControls() {
-    auto* client = new ClientArea(this);
+    auto* client = new QWidget(this);
     client->setMouseTracking(true);
     client->installEventFilter(this);
-    handlers_[client].mouseMove = [this] { Form_MouseMove(); };
+    handlers_[client].mouseMove = [this] { messages::backgroundHovered(quiz_.state(), *this); };
     setCentralWidget(client);
+    buildControls(client);
+    buildMenus();
+    place();
+    record::load(quiz_.state(), *this, platform_);
+}
 
+void MainWindow::buildControls(QWidget* client) {
     auto* outline = new Outline(client);
     outline->setObjectName("Shape1");
-    outline->setGeometry(twips(3600, 3240, 3855, 975));
+    outline->setGeometry(twips(layout::kPanelOutline));
 
-    // The state labels lie under the picture, which is raised above them.
-    struct State { Field field; const char* name; const char* caption; int top; };
-    const State states[] = {
-        {Field::Name, "Label2", "ユーザー名", 360},      {Field::Score, "Label3", "得点", 720},
-        {Field::Average, "Label4", "平均点", 1080},      {Field::CurrentNote, "Label7", "音", 1800},
-        {Field::QuestionOpen, "Label8", "開始チェック", 2160}, {Field::LastAnswer, "Label9", "正解時", 2520},
-        {Field::Launches, "Label10", "起動回数", 2880},
-    };
-    for (const State& state : states) {
-        fields_[state.field] =
-            addLabel(new StateLabel(state.caption, client), state.name, twips(0, state.top, 975, 255));
-    }
+    panel_ = addLabel(new QLabel("ここにもじをいれます！11文字まで一行に可能", client), "Label1", layout::kPanel);
+    panel_->setFont(panelFont());
+    panel_->setWordWrap(true);
+    panel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    QLabel* panel = addLabel(new QLabel("ここにもじをいれます！11文字まで一行に可能", client), "Label1",
-                             twips(3720, 3360, 3615, 735));
-    panel->setFont(panelFont());
-    panel->setWordWrap(true);
-    panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    fields_[Field::Message] = panel;
-
-    QLabel* heading = addLabel(new QLabel("レベルを　　　選択してね☆", client), "Label6", twips(6480, 120, 1095, 375));
+    QLabel* heading = addLabel(new QLabel("レベルを　　　選択してね☆", client), "Label6", layout::kLevelHeading);
     heading->setWordWrap(true);
     heading->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* picture = new QLabel(client);
     picture->setObjectName("Picture1");
-    picture->setGeometry(twips(0, 0, 3495, 4335));
+    picture->setGeometry(twips(layout::kPicture));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setLineWidth(2);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -101,44 +81,60 @@ void Form1::buildControls() {
     picture->setAccessibleName("キャラクター");
     picture->setFocusPolicy(Qt::StrongFocus);
     picture->setAttribute(Qt::WA_NoMousePropagation);
-    // The frame and the larger picture cover every pixel: said so, Qt paints
-    // nothing beneath, not the state labels' texts in particular, whose
-    // glyphs would be drawn for nobody before the first frame.
-    picture->setAttribute(Qt::WA_OpaquePaintEvent);
-    picture->raise();
-    on(picture, {.click = [this] { Picture1_Click(); }});
+    on(picture, {.click = [this] { messages::pictureClicked(*this); }});
 
+    buildKeyboard(client);
+    QWidget* previous = buildButtons(client);
+    const char* captions[] = {"レベル1", "レベル2", "レベル3"};
+    for (int i = 0; i < 3; ++i) {
+        auto* level = new QRadioButton(captions[i], client);
+        level->setObjectName(QString("Option%1").arg(i + 1));
+        level->setGeometry(twips(layout::kLevels[i]));
+        level->setAttribute(Qt::WA_NoMousePropagation);
+        setTabOrder(previous, level);
+        previous = level;
+        levels_[i] = level;
+    }
+    levels_[0]->setChecked(true);
+    setTabOrder(previous, picture);
+}
+
+void MainWindow::buildKeyboard(QWidget* client) {
     for (const KeyImage& key : kKeyImages) {
         const int note = key.note;
         auto answer = [this, note] { quiz_.answer(note); };
         auto* image = new KeyImageLabel(pelmora::note(note).letter, answer, client);
         image->setObjectName(key.name);
         image->setPixmap(ui::picture(key.picture));
-        image->setGeometry(twips(key.left, key.top, key.width, key.height));
+        image->setGeometry(twips(key.place));
         image->setMouseTracking(true);
         PointerHandlers handlers{.mouseMove = [this, note] { messages::keyHovered(*this, note); }};
         (key.answers == Answers::OnMouseDown ? handlers.mouseDown : handlers.click) = answer;
         on(image, handlers);
     }
+}
 
+// 開始, もう一度 and クリア, in tab order; returns the last.
+QWidget* MainWindow::buildButtons(QWidget* client) {
     struct Button {
         const char* name;
         const char* caption;
-        QRect geometry;
-        void (Form1::*clicked)();
+        const layout::Place& place;
+        std::function<void()> clicked;
         bool plays;
-        void (Form1::*mouseMove)() = nullptr;
+        std::function<void()> mouseMove = {};
     };
     const Button buttons[] = {
-        {"Command8", "開始", twips(3720, 2640, 735, 375), &Form1::Command8_Click, true, &Form1::Command8_MouseMove},
-        {"Command9", "もう一度", twips(4680, 2640, 855, 375), &Form1::Command9_Click, true},
-        {"Command10", "クリア", twips(5760, 2640, 735, 375), &Form1::Command10_Click, false},
+        {"Command8", "開始", layout::kStartButton, [this] { quiz_.start(); }, true,
+         [this] { messages::startHovered(quiz_.state(), *this); }},
+        {"Command9", "もう一度", layout::kReplayButton, [this] { quiz_.replay(); }, true},
+        {"Command10", "クリア", layout::kClearButton, [this] { messages::reset(quiz_.state()); }, false},
     };
     QWidget* previous = nullptr;
     for (const Button& b : buttons) {
         auto* button = new QPushButton(b.caption, client);
         button->setObjectName(b.name);
-        button->setGeometry(b.geometry);
+        button->setGeometry(twips(b.place));
         button->setAutoDefault(false);
         button->setAttribute(Qt::WA_NoMousePropagation);
         connect(button, &QPushButton::clicked, this, b.clicked);
@@ -151,69 +147,58 @@ void Form1::buildControls() {
             connect(button, &QPushButton::released, this, [this] { platform_.discardPreparedSound(); },
                     Qt::QueuedConnection);
             handlers.buttonClick = [this, clicked = b.clicked] {
-                (this->*clicked)();
+                clicked();
                 platform_.discardPreparedSound();
             };
         }
         if (b.mouseMove) {
             button->setMouseTracking(true);
-            handlers.mouseMove = [this, move = b.mouseMove] { (this->*move)(); };
+            handlers.mouseMove = b.mouseMove;
         }
         on(button, handlers);
         if (previous) setTabOrder(previous, button);
+        else button->setFocus();
         previous = button;
     }
-
-    const char* levels[] = {"レベル1", "レベル2", "レベル3"};
-    for (int i = 0; i < 3; ++i) {
-        auto* option = new QRadioButton(levels[i], client);
-        option->setObjectName(QString("Option%1").arg(i + 1));
-        option->setGeometry(twips(6480, 600 + 360 * i, 1095, 255));
-        option->setAttribute(Qt::WA_NoMousePropagation);
-        setTabOrder(previous, option);
-        previous = option;
-        options_[i] = option;
-    }
-    options_[0]->setChecked(true);
-    setTabOrder(previous, picture);
-    client->findChild<QPushButton*>("Command8")->setFocus();
+    return previous;
 }
 
-QLabel* Form1::addLabel(QLabel* label, const char* name, QRect geometry) {
+QLabel* MainWindow::addLabel(QLabel* label, const char* name, const layout::Place& place) {
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
-    label->setGeometry(geometry);
+    label->setGeometry(twips(place));
     label->setAttribute(Qt::WA_NoMousePropagation);
     return label;
 }
 
-void Form1::buildMenus() {
+void MainWindow::buildMenus() {
     QMenu* menu = menuBar()->addMenu("メニュー");
     menu->setObjectName("menu");
-    QAction* look = menu->addAction("得点を見る", this, &Form1::look_Click);
-    look->setObjectName("look");
-    QAction* syoki = menu->addAction("初期化", this, &Form1::syoki_Click);
-    syoki->setObjectName("syoki");
-    QMenu* pro = menuBar()->addMenu("プロパティ");
-    pro->setObjectName("pro");
-    QAction* tyo = pro->addAction("著作権", this, &Form1::tyo_Click);
-    tyo->setObjectName("tyo");
+    QAction* showScore = menu->addAction("得点を見る", this, [this] { messages::showScore(quiz_.state(), *this); });
+    showScore->setObjectName("look");
+    QAction* reset = menu->addAction("初期化", this, [this] { messages::reset(quiz_.state()); });
+    reset->setObjectName("syoki");
+    QMenu* properties = menuBar()->addMenu("プロパティ");
+    properties->setObjectName("pro");
+    QAction* credits = properties->addAction("著作権", this, [] { CreditsWindow::open(); });
+    credits->setObjectName("tyo");
 }
 
-void Form1::place() {
+void MainWindow::place() {
     // The geometry of a top-level window is its client area without the
     // window manager's frame; the menu bar is part of it, above the client area.
     const int menuHeight = menuBar()->sizeHint().height();
-    setGeometry(kClientOrigin.x(), kClientOrigin.y() - menuHeight, kClientSize.width(),
-                kClientSize.height() + menuHeight);
+    const QRect client = twips(layout::kMainClient);
+    setGeometry(layout::kMainOrigin.x, layout::kMainOrigin.y - menuHeight, client.width(),
+                client.height() + menuHeight);
 }
 
-void Form1::on(QWidget* control, PointerHandlers handlers) {
+void MainWindow::on(QWidget* control, PointerHandlers handlers) {
     control->installEventFilter(this);
     handlers_[control] = std::move(handlers);
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     auto found = handlers_.find(watched);
     if (found == handlers_.end()) return false;
     const PointerHandlers& handlers = found->second;
@@ -256,37 +241,28 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-std::string Form1::text(Field field) const { return fields_.at(field)->text().toStdString(); }
+QString MainWindow::message() const { return panel_->text(); }
 
-void Form1::setText(Field field, const std::string& text) {
-    fields_.at(field)->setText(QString::fromStdString(text));
+void MainWindow::showMessage(const std::string& text) { panel_->setText(QString::fromStdString(text)); }
+
+int MainWindow::selectedLevel() const {
+    for (int i = 0; i < 3; ++i) {
+        if (levels_[i]->isChecked()) return i + 1;
+    }
+    return 1;
 }
 
-bool Form1::levelSelected(int level) const { return options_[level - 1]->isChecked(); }
-
-void Form1::closeEvent(QCloseEvent* event) {
-    Form_Unload();
+void MainWindow::closeEvent(QCloseEvent* event) {
+    saveRecord();
     event->accept();
     // Closing the main window ends the program, with every other window.
     QCoreApplication::quit();
 }
 
-void Form1::Form_Load() { record::load(*this, platform_); }
-
-void Form1::Form_Unload() {
-    if (!record::save(*this, platform_)) {
+void MainWindow::saveRecord() {
+    if (!record::save(quiz_.state(), platform_)) {
         std::cerr << "pelmora: could not save the record in " << record::path(platform_) << '\n';
     }
 }
-
-void Form1::Form_MouseMove() { messages::backgroundHovered(*this); }
-void Form1::Command8_Click() { quiz_.start(); }
-void Form1::Command8_MouseMove() { messages::startHovered(*this); }
-void Form1::Command9_Click() { quiz_.replay(); }
-void Form1::Command10_Click() { messages::reset(*this); }
-void Form1::Picture1_Click() { messages::pictureClicked(*this); }
-void Form1::look_Click() { messages::showScore(*this); }
-void Form1::syoki_Click() { messages::reset(*this); }
-void Form1::tyo_Click() { Form2::open(); }
 
 }  // namespace pelmora::ui

@@ -1,6 +1,7 @@
 #pragma once
-// A platform that records what the logic asks of it, and a view of plain
-// fields that start with the main window's design captions.
+// A platform that records what the logic asks of it, and a view that keeps
+// the message panel's text and the level chosen.
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -70,21 +71,11 @@ struct FakePlatform : Platform {
 };
 
 struct FakeView : QuizView {
-    std::map<Field, std::string> fields{
-        {Field::Message, "ここにもじをいれます！11文字まで一行に可能"},
-        {Field::Name, "ユーザー名"},
-        {Field::Score, "得点"},
-        {Field::Average, "平均点"},
-        {Field::CurrentNote, "音"},
-        {Field::QuestionOpen, "開始チェック"},
-        {Field::LastAnswer, "正解時"},
-        {Field::Launches, "起動回数"},
-    };
+    std::string message = "ここにもじをいれます！11文字まで一行に可能";
     int level = 1;
 
-    std::string text(Field f) const override { return fields.at(f); }
-    void setText(Field f, const std::string& t) override { fields[f] = t; }
-    bool levelSelected(int l) const override { return l == level; }
+    void showMessage(const std::string& text) override { message = text; }
+    int selectedLevel() const override { return level; }
 };
 
 }  // namespace pelmora::testing

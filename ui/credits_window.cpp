@@ -1,4 +1,4 @@
-#include "ui/form2.h"
+#include "ui/credits_window.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -24,16 +24,16 @@ void addRule(QWidget* window, const char* name, int top) {
 
 }  // namespace
 
-Form2* Form2::open() {
-    static QPointer<Form2> window;
-    if (!window) window = new Form2;
+CreditsWindow* CreditsWindow::open() {
+    static QPointer<CreditsWindow> window;
+    if (!window) window = new CreditsWindow;
     window->show();
     window->raise();
     window->activateWindow();
     return window;
 }
 
-Form2::Form2()
+CreditsWindow::CreditsWindow()
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName("form2");
     setWindowTitle("ﾊﾞｰｼﾞｮﾝ情報");
@@ -42,15 +42,15 @@ Form2::Form2()
     setGeometry(QRect(QPoint(387, 232), client));
     setFixedSize(client);
 
-    struct Label { const char* name; QString caption; int top; int height; bool black; void (Form2::*clicked)(); };
+    struct Label { const char* name; QString caption; int top; int height; bool black; const LinkPage* link; };
     const Label labels[] = {
         {"labeld", "Pelmora", 240, 480, true, nullptr},
         {"labelb", "ﾊﾞｰｼﾞｮﾝ" PELMORA_VERSION, 780, 225, false, nullptr},
-        {"Label1", kAuthorPage.address, 1560, 210, true, &Form2::Label1_Click},
+        {"Label1", kAuthorPage.address, 1560, 210, true, &kAuthorPage},
         {"Label2", "キャラクターCG　Lusaro", 2160, 210, true, nullptr},
-        {"Label3", kCharacterPage.address, 2520, 210, true, &Form2::Label3_Click},
+        {"Label3", kCharacterPage.address, 2520, 210, true, &kCharacterPage},
         {"Label4", "鍵盤CG　音ファイル　Tarvik", 3120, 210, true, nullptr},
-        {"Label5", kSoundPage.address, 3480, 210, true, &Form2::Label5_Click},
+        {"Label5", kSoundPage.address, 3480, 210, true, &kSoundPage},
     };
     for (const Label& l : labels) {
         auto* label = new QLabel(l.caption, this);
@@ -62,9 +62,9 @@ Form2::Form2()
             palette.setColor(QPalette::WindowText, Qt::black);
             label->setPalette(palette);
         }
-        if (l.clicked) {
+        if (l.link) {
             label->installEventFilter(this);
-            links_[label] = l.clicked;
+            links_[label] = l.link;
         }
     }
     addRule(this, "Line1", 1920);
@@ -80,7 +80,7 @@ Form2::Form2()
     icon->raise();
 }
 
-bool Form2::eventFilter(QObject* watched, QEvent* event) {
+bool CreditsWindow::eventFilter(QObject* watched, QEvent* event) {
     const auto link = links_.find(watched);
     if (link == links_.end()) return false;
     switch (event->type()) {
@@ -94,16 +94,12 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
         const bool clicked = pressed_ == watched &&
                              static_cast<QWidget*>(watched)->rect().contains(release->position().toPoint());
         pressed_ = nullptr;
-        if (clicked) (this->*link->second)();
+        if (clicked) LinkWindow::open(*link->second);
         return true;
     }
     default:
         return false;
     }
 }
-
-void Form2::Label1_Click() { LinkWindow::open(kAuthorPage); }
-void Form2::Label3_Click() { LinkWindow::open(kCharacterPage); }
-void Form2::Label5_Click() { LinkWindow::open(kSoundPage); }
 
 }  // namespace pelmora::ui

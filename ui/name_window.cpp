@@ -1,4 +1,4 @@
-#include "ui/form3.h"
+#include "ui/name_window.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +11,7 @@
 
 namespace pelmora::ui {
 
-Form3::Form3(Platform& platform, std::function<void()> showMain)
+NameWindow::NameWindow(Platform& platform, std::function<void()> showMain)
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       platform_(platform), showMain_(std::move(showMain)) {
     setObjectName("Form3");
@@ -19,45 +19,38 @@ Form3::Form3(Platform& platform, std::function<void()> showMain)
     // A tool window stays out of the taskbar; closing it while nothing else
     // is open still ends the program.
     setAttribute(Qt::WA_QuitOnClose, true);
-    const QSize client(3990 / kTwipsPerPixel, 1965 / kTwipsPerPixel);
-    setGeometry(QRect(QPoint(344, 348), client));
+    const QSize client = twips(layout::kNameClient).size();
+    setGeometry(QRect(QPoint(layout::kNameOrigin.x, layout::kNameOrigin.y), client));
     setFixedSize(client);
 }
 
 // The controls are made only for a player who is asked for a name: every
 // later start goes straight on to the main window, which then shows sooner.
-void Form3::buildControls() {
+void NameWindow::buildControls() {
     auto* prompt = new QLabel("貴方の名前を入れてください", this);
     prompt->setObjectName("Label16");
-    prompt->setGeometry(twips(960, 240, 2295, 255));
+    prompt->setGeometry(twips(layout::kNamePrompt));
 
     name_ = new QLineEdit(this);
     name_->setObjectName("Text1");
-    name_->setGeometry(twips(840, 600, 2415, 270));
+    name_->setGeometry(twips(layout::kNameEntry));
     name_->setMaxLength(std::numeric_limits<int>::max());
     // The prompt names the entry for assistive technology.
     prompt->setBuddy(name_);
 
     auto* save = new QPushButton("保存", this);
     save->setObjectName("Command1");
-    save->setGeometry(twips(1320, 1200, 1335, 375));
+    save->setGeometry(twips(layout::kNameSave));
     save->setAutoDefault(false);
-    connect(save, &QPushButton::clicked, this, &Form3::Command1_Click);
-
-    stored_ = new QLineEdit("Text2", this);
-    stored_->setObjectName("Text2");
-    stored_->setGeometry(twips(840, 960, 2415, 270));
-    stored_->hide();
+    connect(save, &QPushButton::clicked, this, &NameWindow::saveClicked);
 
     setTabOrder(name_, save);
     name_->setFocus();
 }
 
-void Form3::Form_Load() {
-    const std::string stored = record::read(platform_, record::kNameKey);
-    if (record::waitsForName(stored)) {
-        if (!stored_) buildControls();
-        stored_->setText(QString::fromStdString(stored));
+void NameWindow::load() {
+    if (record::waitsForName(record::read(platform_, record::kNameKey))) {
+        if (!name_) buildControls();
         show();
     } else {
         hide();
@@ -65,7 +58,7 @@ void Form3::Form_Load() {
     }
 }
 
-void Form3::Command1_Click() {
+void NameWindow::saveClicked() {
     if (!record::saveName(platform_, name_->text().toStdString())) return;
     hide();
     showMain_();

@@ -1,5 +1,6 @@
 #include "x_input.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -41,6 +42,33 @@ void XInput::tap(const std::string& name) {
     key(name, false);
 }
 
+void XInput::chord(const std::string& held, const std::string& name) {
+    key(held, true);
+    tap(name);
+    key(held, false);
+}
+
+void XInput::type(const std::string& text) {
+    Display* d = dpy(display_);
+    for (const char c : text) {
+        // The keysyms of printable ASCII are the characters' own codes.
+        const KeySym sym = static_cast<unsigned char>(c);
+        const KeyCode code = XKeysymToKeycode(d, sym);
+        if (code == 0) continue;
+        const bool shifted = XkbKeycodeToKeysym(d, code, 0, 0) != sym;
+        if (shifted) key("Shift_L", true);
+        XTestFakeKeyEvent(d, code, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, False, CurrentTime);
+        sync();
+        if (shifted) key("Shift_L", false);
+    }
+}
+
+void XInput::resize(unsigned long window, int width, int height) {
+    XResizeWindow(dpy(display_), window, unsigned(width), unsigned(height));
+    sync();
+}
+
 void XInput::closeWindow(unsigned long window) {
     Display* d = dpy(display_);
     XEvent event{};
@@ -56,11 +84,26 @@ void XInput::closeWindow(unsigned long window) {
 
 void XInput::sync() { XSync(dpy(display_), False); }
 
-bool XInput::showsWindow(long pid) {
+bool XInput::showsWindow(long pid, const std::string& title) {
     Display* d = dpy(display_);
     XSync(d, False);
     const auto previous = XSetErrorHandler(ignoreError);
     const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", False);
+    const Atom nameAtom = XInternAtom(d, "_NET_WM_NAME", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
+    auto titled = [&](Window w) {
+        if (title.empty()) return true;
+        Atom type;
+        int format;
+        unsigned long items, after;
+        unsigned char* data = nullptr;
+        bool same = false;
+        if (XGetWindowProperty(d, w, nameAtom, 0, 1024, False, utf8, &type, &format, &items, &after, &data) ==
+                Success && data) {
+            same = std::string(reinterpret_cast<char*>(data), items) == title;
+            XFree(data);
+        }
+        return same;
+    };
     Window root, parent, *children = nullptr;
     unsigned count = 0;
     bool found = false;
@@ -76,6 +119,7 @@ bool XInput::showsWindow(long pid) {
                                &data) == Success && data) {
             found = items == 1 && *reinterpret_cast<long*>(data) == pid;
             XFree(data);
+            found = found && titled(children[i]);
         }
     }
     if (children) XFree(children);

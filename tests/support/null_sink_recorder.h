@@ -1,0 +1,60 @@
+#pragma once
+// What reaches the session's null sink (tools/session.sh), recorded from its
+// monitor through parec as mono 16-bit samples, each block noted with the
+// time it arrived, so that a sample can be put on the clock. The arrival is
+// later than the sink took the sample, by the server's delivery to parec:
+// figures lean against the player, never for it.
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace pelmora::testing {
+
+class NullSinkRecorder {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // `latencyMs` is how much parec may gather before it hands a block on.
+    explicit NullSinkRecorder(int rate = 44100, int latencyMs = 10);
+    ~NullSinkRecorder();
+    NullSinkRecorder(const NullSinkRecorder&) = delete;
+    NullSinkRecorder& operator=(const NullSinkRecorder&) = delete;
+
+    // Whether the recording runs: false outside the session.
+    bool ready() { return count() > 0; }
+    int rate() const { return rate_; }
+    size_t count();
+    // Stops once the tail of what played has had time to arrive; everything recorded.
+    std::vector<short> stop();
+
+    // Until the last `quiet` of the recording has no loud sample (10 s at most).
+    void waitQuiet(std::chrono::milliseconds quiet);
+    // Arrival times of the first and last loud sample after sample `from`,
+    // and how many samples lie between them.
+    bool loudSpan(size_t from, Clock::time_point& first, Clock::time_point& last, size_t& length);
+
+private:
+    void read();
+    void finish();
+    Clock::time_point arrivalOf(size_t index) const;
+
+    struct Block {
+        size_t end;
+        Clock::time_point at;
+    };
+    int rate_;
+    int fd_ = -1;
+    pid_t pid_ = -1;
+    std::thread reader_;
+    std::mutex mutex_;
+    std::vector<short> samples_;
+    std::vector<Block> blocks_;
+};
+
+// Milliseconds from the first to the last sample louder than 300; 0 for silence.
+double loudMs(const std::vector<short>& samples, int rate);
+
+}  // namespace pelmora::testing
