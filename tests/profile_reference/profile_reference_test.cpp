@@ -76,9 +76,10 @@ string windowsPath(const fs::path& p) {
 // has shown that its code page is 932.
 vector<string> runWine(const Scratch& folder, const string& script) {
     const char* loader = std::getenv("PELMORA_WINE");
-    if (!loader) throw std::runtime_error("run this through tests/profile_reference/wine_session.sh");
+    const char* program = std::getenv("PELMORA_WINE_PROGRAM");
+    if (!loader || !program) throw std::runtime_error("run this through tests/profile_reference/wine_session.sh");
     store(folder.path / "script", script);
-    const string command = "LC_ALL=ja_JP.UTF-8 '" + string(loader) + "' '" PELMORA_REFERENCE_EXE "' '" +
+    const string command = "LC_ALL=ja_JP.UTF-8 '" + string(loader) + "' '" + program + "' '" +
                            windowsPath(folder.path / "script") + "' '" + windowsPath(folder.path) + "'";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) throw std::runtime_error("cannot start Wine");

@@ -4,10 +4,18 @@
 # wineserver ended afterwards whatever the command's outcome. The command
 # finds the loader in PELMORA_WINE; Wine itself is started with
 # LC_ALL=ja_JP.UTF-8 (so that its ANSI code page is 932) by whoever calls it.
+# The Windows program PELMORA_WINE_PROGRAM names is copied into the prefix,
+# and the variable names the copy.
 #   wine_session.sh PREFIX COMMAND...
 set -euo pipefail
 prefix=$(realpath -m "$1")
 shift
+# Where that locale is not installed Wine reads file names as ASCII: in a
+# checkout whose path is not, the prefix is kept in the temporary folder.
+ascii() { ! printf '%s' "$1" | LC_ALL=C grep -q '[^ -~]'; }
+if ! ascii "$prefix"; then
+    prefix=${TMPDIR:-/tmp}/pelmora-wine-$(id -u)-$(printf '%s' "$prefix" | md5sum | cut -c1-12)
+fi
 loader=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 for program in "$loader" "$server"; do
@@ -29,5 +37,9 @@ if [ ! -f "$prefix/.made" ]; then
         || { echo "wine_session: wineboot failed:" >&2; cat "$prefix.log" >&2; exit 1; }
     "$server" -w
     touch "$prefix/.made"
+fi
+if [ -n "${PELMORA_WINE_PROGRAM:-}" ]; then
+    cp "$PELMORA_WINE_PROGRAM" "$prefix/drive_c/"
+    export PELMORA_WINE_PROGRAM=$prefix/drive_c/${PELMORA_WINE_PROGRAM##*/}
 fi
 "$@"
