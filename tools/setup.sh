@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of one or more lists that are missing: the
-# names build, headless and test stand for tools/packages-NAME.txt; any other
+# names build, headless, deb and test stand for tools/packages-NAME.txt; any other
 # argument is a list's path. Safe to run again: with everything present it
 # only checks. With --check it installs nothing and fails, saying what to
 # install, when something is missing.
@@ -12,7 +12,8 @@ if [ "${1:-}" = --check ]; then check=1; shift; fi
 [ $# -gt 0 ] || set -- build
 wanted=()
 for list in "$@"; do
-    case $list in build | headless | test) list=$tools/packages-$list.txt ;; esac
+    case $list in build | headless | deb | test) list=$tools/packages-$list.txt ;; esac
+    [ -f "$list" ] || { echo "setup: no package list $list" >&2; exit 2; }
     mapfile -t -O "${#wanted[@]}" wanted < <(grep -v -e '^#' -e '^$' "$list")
 done
 missing=()
