@@ -3,6 +3,8 @@
 // Usage: pelmora_bench BUILD_DIR [SECTION...] (the build folder for the
 // sections that start the program; all sections unless some are named).
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sndfile.h>
 #include <spawn.h>
@@ -63,6 +65,14 @@ std::vector<char*> environWithout(std::string_view assignment) {
     for (char** e = environ; *e; ++e)
         if (std::string_view(*e).rfind(assignment, 0) != 0) env.push_back(*e);
     return env;
+}
+
+// The thread that clicks runs real-time where allowed, as the recorder does,
+// so that on a busy machine the figures are the player's delay and not the
+// instrument's own wait for a CPU.
+bool instrumentPriority(pthread_t thread) {
+    const sched_param priority{sched_get_priority_min(SCHED_FIFO)};
+    return pthread_setschedparam(thread, SCHED_FIFO, &priority) == 0;
 }
 
 constexpr int kRate = 48000;  // the notes' own rate
@@ -192,41 +202,100 @@ Clock::time_point clickAt(pelmora::testing::XInput& x, pelmora::ui::layout::Poin
     return Clock::now();
 }
 
-// 開始 clicked on the real program: from the click (XTEST has handed it to
-// the X server) to the note's first sample at the sink.
+// A load of the machine's size beside the program: one busy loop at normal
+// priority for each CPU, as a build or a second test run would be.
+class Load {
+public:
+    explicit Load(int processes) {
+        for (int i = 0; i < processes; ++i) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                sched_param normal{0};
+                sched_setscheduler(0, SCHED_OTHER, &normal);
+                volatile unsigned spin = 0;
+                for (;;) spin = spin + 1;
+            }
+            if (pid > 0) pids_.push_back(pid);
+        }
+    }
+    ~Load() {
+        for (const pid_t pid : pids_) kill(pid, SIGKILL);
+        for (const pid_t pid : pids_) waitpid(pid, nullptr, 0);
+    }
+
+private:
+    std::vector<pid_t> pids_;
+};
+
+std::string loadAverage() {
+    char text[64] = "";
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+        std::fclose(f);
+    }
+    std::string line = text;
+    return line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1));
+}
+
+// 開始 clicked on the real program: from the click (the X server has taken
+// the release) to the note's first sample at the sink, on a quiet machine
+// and beside a load of its size.
 void benchClick(const fs::path& buildDir) {
     std::printf("開始 click\n");
-    Recorder recorder(kRate, 2);
+    Recorder recorder(kRate, 2, true);
     if (!recorder.ready()) {
         std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
         return;
     }
+    const bool clickerRealTime = instrumentPriority(pthread_self());
+    if (!recorder.realTime() || !clickerRealTime)
+        std::printf("  (the recorder or the clicker runs at normal priority: busy figures include its waits)\n");
     const fs::path folder = programCopy(buildDir);
     const std::string program = (folder / "pelmora").string();
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+    // The program starts at normal priority, as a player's would.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    const sched_param normal{0};
+    posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
+    posix_spawnattr_setschedparam(&attributes, &normal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
+    const int rc = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) return;
     pelmora::testing::XInput x;
     for (int i = 0; i < 2000 && !x.showsWindow(pid, "Pelmora"); ++i) std::this_thread::sleep_for(milliseconds(10));
     const auto start = pelmora::ui::layout::kStartButton.centreOn(pelmora::ui::layout::kMainOrigin);
     x.move(start.x, start.y);
     std::this_thread::sleep_for(milliseconds(500));
-    // A player's click holds the button for some 50 to 150 ms, in which the
-    // program opens the device; a click with no time between press and
-    // release shows what opening it costs.
-    for (const int held : {80, 0}) {
-        std::vector<double> toFirst;
-        for (int run = 0; run < 15; ++run) {
-            recorder.waitQuiet(milliseconds(300));  // a late note's tail is not the next one's start
-            const size_t from = recorder.count();
-            const auto clicked = clickAt(x, start, milliseconds(held));
-            std::this_thread::sleep_for(milliseconds(2000));  // the 1.5 s note, then its tail
-            Clock::time_point first, last;
-            size_t length = 0;
-            if (recorder.loudSpan(from, first, last, length)) toFirst.push_back(ms(first - clicked));
+    const int cpus = int(std::max(1u, std::thread::hardware_concurrency()));
+    for (const int busy : {0, cpus}) {
+        const std::string loadBefore = loadAverage();
+        const Load load(busy);
+        std::this_thread::sleep_for(milliseconds(busy ? 1000 : 0));  // the loops have their share
+        // A player's click holds the button for some 50 to 150 ms, in which
+        // the program opens the device; a click with no time between press
+        // and release (xdotool's) shows what opening it costs.
+        for (const int held : {80, 0}) {
+            std::vector<double> toFirst;
+            for (int run = 0; run < 15; ++run) {
+                recorder.waitQuiet(milliseconds(300));  // a late note's tail is not the next one's start
+                const size_t from = recorder.count();
+                const auto clicked = clickAt(x, start, milliseconds(held));
+                std::this_thread::sleep_for(milliseconds(2000));  // the 1.5 s note, then its tail
+                Clock::time_point first, last;
+                size_t length = 0;
+                if (recorder.loudSpan(from, first, last, length)) toFirst.push_back(ms(first - clicked));
+            }
+            const std::string what = std::string(busy ? "busy" : "quiet") + ", held " + std::to_string(held) +
+                                     " ms: click to first sample";
+            printFigure(what.c_str(), toFirst, "<= 10 ms");
         }
-        const std::string what = "click (held " + std::to_string(held) + " ms) to first sample";
-        printFigure(what.c_str(), toFirst, "<= 10 ms");
+        std::printf("  %-44s %s before, %s after\n",
+                    busy ? ("load average, " + std::to_string(busy) + " busy loops").c_str()
+                         : "load average, quiet",
+                    loadBefore.c_str(), loadAverage().c_str());
     }
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/realtime.h"
 #include "platform/sound_source.h"
 
 namespace pelmora::sound {
@@ -136,7 +137,11 @@ Outcome open(Device& device, unsigned rate, int channels) {
     (void)once;
 
     // Non-blocking, so that a busy device refuses at once instead of waiting.
-    if (snd_pcm_open(&device.pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+    // The thread the open starts (the pulse plug-in's client, which sends
+    // every write and waits for every reply) is raised with the others.
+    const int opened = snd_pcm_open(&device.pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    realtime::raise();
+    if (opened < 0) {
         device.pcm = nullptr;
         // The configuration remembers whether a server ran when it was first
         // read; read it afresh next time, in case one has started since.
@@ -243,12 +248,25 @@ Outcome output(Source& source, Started& started) {
 }  // namespace
 
 void prepare() {
+    // From the press on, so that the release that plays the note is not
+    // kept waiting either.
+    realtime::raise();
     if (!prepared.pcm) open(prepared, lastRate, lastChannels);
 }
 
-void discardPrepared() { prepared.close(); }
+void discardPrepared() {
+    prepared.close();
+    realtime::restore();
+}
 
 namespace {
+
+// Real time for the program's threads while a sound plays, and normal
+// priority again once it has played.
+struct RealTime {
+    RealTime() { realtime::raise(); }
+    ~RealTime() { realtime::restore(); }
+};
 
 // The bell, or the beep where the theme lacks it.
 void sound(const std::string& bellPath, Started& started) {
@@ -266,6 +284,7 @@ void sound(const std::string& bellPath, Started& started) {
 }  // namespace
 
 void alertFrom(const std::string& bellPath, const std::function<void()>& started) {
+    const RealTime priority;
     Started once(started);
     sound(bellPath, once);
 }
@@ -273,6 +292,7 @@ void alertFrom(const std::string& bellPath, const std::function<void()>& started
 void alert() { alertFrom(kBell); }
 
 void play(const std::string& path, const std::function<void()>& started) {
+    const RealTime priority;
     Started once(started);
     Source source;
     if (!source.open(path) || output(source, once) == Outcome::refused) sound(kBell, once);

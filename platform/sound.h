@@ -19,7 +19,9 @@ void play(const std::string& path, const std::function<void()>& started = {});
 // once: a sound server may take tens of milliseconds to set up a stream
 // (PipeWire's session manager links each new one). play() and alert() take
 // it over; discardPrepared() closes it unused. Nothing is kept open between
-// sounds otherwise.
+// sounds otherwise. From prepare() or the start of a sound to its end (or
+// discardPrepared()), the program's threads run real-time where the player
+// may have it (platform/realtime.h).
 void prepare();
 void discardPrepared();
 

@@ -1,11 +1,14 @@
 #include "support/null_sink_recorder.h"
 
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -18,7 +21,7 @@ using std::chrono::milliseconds;
 constexpr int kLoud = 1000;  // of a square wave's 8000
 }  // namespace
 
-NullSinkRecorder::NullSinkRecorder(int rate, int latencyMs) : rate_(rate) {
+NullSinkRecorder::NullSinkRecorder(int rate, int latencyMs, bool realTime) : rate_(rate) {
     const char* monitor = std::getenv("PELMORA_NULL_MONITOR");
     int fds[2];
     if (!monitor || pipe(fds) != 0) return;
@@ -37,12 +40,24 @@ NullSinkRecorder::NullSinkRecorder(int rate, int latencyMs) : rate_(rate) {
     for (char** e = environ; *e; ++e)
         if (std::string_view(*e).rfind("PULSE_PROP=", 0) != 0) env.push_back(*e);
     env.push_back(nullptr);
-    if (posix_spawnp(&pid_, "parec", &actions, nullptr, const_cast<char**>(argv), env.data()) != 0) pid_ = -1;
+    const sched_param priority{sched_get_priority_min(SCHED_FIFO)};
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setschedpolicy(&attributes, SCHED_FIFO);
+    posix_spawnattr_setschedparam(&attributes, &priority);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
+    int rc = posix_spawnp(&pid_, "parec", &actions, realTime ? &attributes : nullptr, const_cast<char**>(argv),
+                          env.data());
+    realTime_ = realTime && rc == 0;
+    if (rc == EPERM) rc = posix_spawnp(&pid_, "parec", &actions, nullptr, const_cast<char**>(argv), env.data());
+    if (rc != 0) pid_ = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     fd_ = fds[0];
     if (pid_ <= 0) return;
     reader_ = std::thread([this] { read(); });
+    if (realTime_) realTime_ = pthread_setschedparam(reader_.native_handle(), SCHED_FIFO, &priority) == 0;
     // The monitor streams silence from the moment parec is connected.
     for (int i = 0; i < 300 && count() == 0; ++i) std::this_thread::sleep_for(milliseconds(10));
 }

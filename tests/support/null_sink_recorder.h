@@ -18,7 +18,10 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // `latencyMs` is how much parec may gather before it hands a block on.
-    explicit NullSinkRecorder(int rate = 44100, int latencyMs = 10);
+    // With `realTime`, parec and the thread taking its samples run
+    // real-time where allowed, so that on a busy machine a figure is the
+    // player's delay and not the recorder's own wait for a CPU.
+    explicit NullSinkRecorder(int rate = 44100, int latencyMs = 10, bool realTime = false);
     ~NullSinkRecorder();
     NullSinkRecorder(const NullSinkRecorder&) = delete;
     NullSinkRecorder& operator=(const NullSinkRecorder&) = delete;
@@ -26,6 +29,8 @@ public:
     // Whether the recording runs: false outside the session.
     bool ready() { return count() > 0; }
     int rate() const { return rate_; }
+    // Whether both run real-time, as asked.
+    bool realTime() const { return realTime_; }
     size_t count();
     // Stops once the tail of what played has had time to arrive; everything recorded.
     std::vector<short> stop();
@@ -48,6 +53,7 @@ private:
     int rate_;
     int fd_ = -1;
     pid_t pid_ = -1;
+    bool realTime_ = false;
     std::thread reader_;
     std::mutex mutex_;
     std::vector<short> samples_;
