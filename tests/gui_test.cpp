@@ -7,10 +7,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <fstream>
 
 #include "platform/cp932.h"
 #include "quiz/messages.h"
+#include "support/files.h"
 #include "support/main_window_test.h"
 #include "ui/name_window.h"
 #include "ui/twips.h"
@@ -18,7 +18,6 @@
 namespace pelmora::ui {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::kVerdictPoint;
 
 using MainWindowTest = testing::MainWindowTest<>;
@@ -229,7 +228,7 @@ protected:
     void SetUp() override {}
     void start(const std::string& record) {
         makeFolder("name");
-        if (!record.empty()) writeFile(folder / "date.ini", cp932::fromUtf8(record));
+        if (!record.empty()) testing::writeBytes(folder / "date.ini", cp932::fromUtf8(record));
         name = new NameWindow(platform, [&] {
             if (!form) form = new MainWindow(platform);
             form->show();
@@ -239,13 +238,6 @@ protected:
     void TearDown() override {
         MainWindowTest::TearDown();
         delete name;
-    }
-    static void writeFile(const fs::path& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string readFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     QPointer<NameWindow> name;
 };
@@ -272,13 +264,13 @@ TEST_F(NameWindowTest, TheUnregisteredNameWaitsForOne) {
     EXPECT_EQ(entry->text(), "");
     EXPECT_EQ(name->findChildren<QLineEdit*>().size(), 1) << "the stored name is kept in no widget";
 
-    const std::string before = readFile(folder / "date.ini");
+    const std::string before = testing::readBytes(folder / "date.ini");
     QWidget* save = name->findChild<QWidget*>("Command1");
     clickOn(save);
     QTest::qWait(300);
     EXPECT_FALSE(form) << "an empty name is not saved";
     EXPECT_EQ(platform.beeps, 1);
-    EXPECT_EQ(readFile(folder / "date.ini"), before);
+    EXPECT_EQ(testing::readBytes(folder / "date.ini"), before);
 
     clickOn(entry);
     x.type("Hanako Y");
@@ -287,7 +279,7 @@ TEST_F(NameWindowTest, TheUnregisteredNameWaitsForOne) {
     ASSERT_TRUE(waitFor([&] { return form && form->isVisible(); }));
     EXPECT_FALSE(name->isVisible());
     EXPECT_EQ(message(), "こんにちわ☆Hanako Yさん");
-    EXPECT_EQ(readFile(folder / "date.ini"), cp932::fromUtf8("[情報]\r\nユーザー=Hanako Y\r\n平均点=7.5\r\n"));
+    EXPECT_EQ(testing::readBytes(folder / "date.ini"), cp932::fromUtf8("[情報]\r\nユーザー=Hanako Y\r\n平均点=7.5\r\n"));
 }
 
 }  // namespace

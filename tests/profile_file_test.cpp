@@ -7,7 +7,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "platform/ini_text.h"
 #include "platform/profile_file.h"
 #include "platform/utf8.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 using namespace pelmora;
@@ -44,11 +44,8 @@ protected:
         chmod(dir.c_str(), 0700);
         fs::remove_all(dir);
     }
-    void put(const string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    string bytes() const {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    void put(const string& bytes) { pelmora::testing::writeBytes(path, bytes); }
+    string bytes() const { return pelmora::testing::readBytes(path); }
     string get(const char* section, const char* key) const { return profile::read(section, key, path); }
     bool set(const char* section, const char* key, const string& value) {
         return profile::write(section, key, value, path);
