@@ -1,23 +1,16 @@
 """The main window as a screen reader sees it, and two questions answered
 through it alone: the tree, the key images' press actions, the panel's
 change events. Usage: assistive_session.sh python3 accessibility_test.py BIN"""
-import subprocess
 import sys
 import unittest
 
 import pyatspi
 
-from atspi_program import Program, centre, find_all, pump, wait_until, xdotool
+from atspi_program import Program, centre, find_all, pump, wait_until, x_pointer, xdotool
 
 BIN = sys.argv.pop(1)
 RIGHT, WRONG = "おめでとう！正解よ☆", "違うみたい・・・"
 BUTTONS = ("開始", "もう一度", "クリア")
-
-
-def pointer():
-    out = subprocess.run(["xdotool", "getmouselocation", "--shell"], capture_output=True, text=True, check=True)
-    fields = dict(line.split("=") for line in out.stdout.split())
-    return int(fields["X"]), int(fields["Y"])
 
 
 class ScreenReaderTest(unittest.TestCase):
@@ -68,7 +61,7 @@ class ScreenReaderTest(unittest.TestCase):
                 xdotool("mousemove", *background)
                 show(cheering)
                 key.queryAction().doAction(0)
-                wait_until(lambda: pointer() == (500, 450), "the pointer on 開始 after " + key.name)
+                wait_until(lambda: x_pointer() == (500, 450), "the pointer on 開始 after " + key.name)
                 verdict = panel.name
                 self.assertIn(verdict, (RIGHT, WRONG), key.name)
                 show(verdict)

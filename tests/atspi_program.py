@@ -1,5 +1,6 @@
 """The real program in a folder of its own, looked at as a screen reader
-looks at it: through AT-SPI, on the buses that assistive_session.sh starts."""
+looks at it: through AT-SPI, on the buses that assistive_session.sh starts
+(or the Wayland session's, for wayland_player.py)."""
 import os
 import shutil
 import signal
@@ -43,6 +44,13 @@ def centre(accessible):
 
 def xdotool(*args):
     subprocess.run(["xdotool", *map(str, args)], check=True)
+
+
+def x_pointer():
+    """Where the X server has the pointer."""
+    out = subprocess.run(["xdotool", "getmouselocation", "--shell"], capture_output=True, text=True, check=True)
+    fields = dict(line.split("=") for line in out.stdout.split())
+    return int(fields["X"]), int(fields["Y"])
 
 
 class Program:

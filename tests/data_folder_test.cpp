@@ -7,19 +7,16 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/system_platform.h"
+#include "support/files.h"
 
 namespace pelmora {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::readBytes;
 
 TEST(DataFolder, FollowsXdgAndMakesACopyThatNeverReplaces) {
     const fs::path base = fs::temp_directory_path() / ("pelmora-data-" + std::to_string(::getpid()));
@@ -44,11 +41,11 @@ TEST(DataFolder, FollowsXdgAndMakesACopyThatNeverReplaces) {
 
     const char raw[] = "[\x8f\xee\x95\xf1]\r\nkept\0\x81\r\n";
     const std::string bytes(raw, sizeof raw - 1);
-    std::ofstream(base / "starter.ini", std::ios::binary) << bytes;
+    testing::writeBytes(base / "starter.ini", bytes);
     const std::string own = (folder / "date.ini").string();
     EXPECT_TRUE(platform.copyFile((base / "starter.ini").string(), own));
     EXPECT_EQ(readBytes(own), bytes);
-    std::ofstream(own, std::ios::binary) << "played";
+    testing::writeBytes(own, "played");
     EXPECT_TRUE(platform.copyFile((base / "starter.ini").string(), own));
     EXPECT_EQ(readBytes(own), "played") << "a record that is there is never replaced";
 

@@ -6,6 +6,7 @@
 set -uo pipefail
 build=$(realpath "$1")
 source=$(cd "$(dirname "$0")/.." && pwd)
+. "$source/tests/support/checks.sh"
 [ -n "${DISPLAY:-}" ] || { echo "install_test: needs a display; run it inside tools/session.sh" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-install.XXXXXX")
@@ -20,30 +21,13 @@ hicolor=$XDG_DATA_HOME/icons/hicolor
 icons=(32x32/apps/pelmora.png 48x48/apps/pelmora.png 64x64/apps/pelmora.png scalable/apps/pelmora.svg)
 mkdir -p "$HOME" "$work/elsewhere"
 
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-expect() { local what=$1; shift; "$@" || fail "$what"; }
-
 registered_record() { printf '[情報]\r\nユーザー=花子\r\n' | iconv -f UTF-8 -t CP932 >"$1"; }
 record_says() { iconv -f CP932 -t UTF-8 "$1" | grep -q "^$2"$'\r'; }
-# A program the launcher started is not our child and may never be reaped:
-# it has ended once it is gone or a zombie.
-ended() {
-    local state
-    state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null) || return 0
-    [ "$state" = Z ]
-}
 # The Pelmora window that has just opened, or nothing after 20 s.
 window_pid() {
     local window
     window=$(timeout 20 xdotool search --sync --onlyvisible --class '^pelmora$' | head -n 1)
     [ -n "$window" ] && xdotool getwindowpid "$window"
-}
-# Ends a program as the desktop does and waits until it has.
-end_program() {
-    kill -TERM "$1"
-    for _ in $(seq 100); do ended "$1" && return 0; sleep 0.1; done
-    fail "pelmora did not end on SIGTERM"
 }
 
 # launch LOG [VARIABLE=VALUE...]: starts the menu entry from another folder,

@@ -11,12 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <thread>
 
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
+#include "support/files.h"
 
 namespace pelmora {
 namespace {
@@ -24,10 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::readBytes;
 
 class KilledWriter : public ::testing::Test {
 protected:
@@ -39,7 +36,7 @@ protected:
         // A quarter of a megabyte before the record keeps each save long
         // enough for many kills to land inside one.
         for (int i = 0; i < 2500; ++i) padding += "メモ" + std::to_string(i) + "=" + std::string(90, 'x') + "\r\n";
-        std::ofstream(path, std::ios::binary) << text(0, 0, 0);
+        testing::writeBytes(path, text(0, 0, 0));
     }
     void TearDown() override { fs::remove_all(dir); }
 

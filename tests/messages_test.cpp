@@ -53,7 +53,7 @@ TEST(Messages, TheVerdictFollowsThePointer) {
     EXPECT_EQ(view.message, "頑張ってね☆花子さん");
 }
 
-TEST(Messages, ScorePictureAndReset) {
+TEST(Messages, ScoreOfAnySizePictureAndReset) {
     FakeView view;
     FakePlatform platform;
     Quiz quiz(view, platform);
@@ -69,13 +69,16 @@ TEST(Messages, ScorePictureAndReset) {
 
     platform.randoms = {0.5f};
     quiz.start();
-    quiz.answer(1);
+    for (int i = 0; i < 50; ++i) quiz.answer(1);
+    EXPECT_EQ(state.score, -265) << "scores have no floor";
+    messages::showScore(state, view);
+    EXPECT_EQ(view.message, "今の得点は・・・-265ね☆");
     messages::reset(state);
     EXPECT_EQ(state.score, 0);
     EXPECT_EQ(state.average, "0");
     EXPECT_EQ(state.pendingNote, 4) << "a reset leaves the question open";
     EXPECT_EQ(state.lastAnswer, Verdict::Wrong);
-    EXPECT_EQ(view.message, "頑張ってね☆さん");
+    EXPECT_EQ(view.message, "今の得点は・・・-265ね☆") << "a reset leaves the panel as it was";
     messages::showScore(state, view);
     EXPECT_EQ(view.message, "今の得点は・・・0ね☆");
     quiz.answer(4);

@@ -14,9 +14,7 @@ mode=${1:-}
 build=$(realpath "${2:-build}")
 source=$(cd "$(dirname "$0")/.." && pwd)
 
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-expect() { local what=$1; shift; "$@" || fail "$what"; }
+. "$source/tests/support/checks.sh"
 finish() { [ "$failed" = 0 ] && echo "package_test $mode: all passed"; exit "$failed"; }
 
 check_build() {
@@ -111,18 +109,6 @@ snapshot >"$work/program-before"
 expect "the starter record is read-only, so no run, root's neither, changes it" \
     [ "$(stat -c %a /usr/lib/pelmora/date.ini)" = 444 ]
 
-# A program the launcher started is not our child and may never be reaped: it
-# has ended once it is gone or a zombie.
-ended() {
-    local state
-    state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null) || return 0
-    [ "$state" = Z ]
-}
-end_program() {
-    kill -TERM "$pid"
-    for _ in $(seq 100); do ended "$pid" && { pid=; return 0; }; sleep 0.1; done
-    fail "pelmora did not end on SIGTERM"
-}
 home_of() { getent passwd "$1" | cut -d: -f6; }
 record_of() { echo "$(home_of "$1")/.local/share/pelmora/date.ini"; }
 record_says() { iconv -f CP932 -t UTF-8 "$(record_of "$1")" 2>/dev/null | grep -q "^$2"$'\r'; }
@@ -171,7 +157,7 @@ play() {
     fi
     timeout 10 xdotool search --sync --onlyvisible --name '^Pelmora$' >/dev/null || fail "$user: no main window"
     [ "$run" != 3 ] || check_loaded_libraries "$pid" "$user at ${scale}x"
-    end_program
+    end_program "$pid" && pid=
     expect "$user: run $run is counted in the player's own record" record_says "$user" "起動回数=$run"
 }
 

@@ -31,6 +31,7 @@
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
 #include "quiz/number.h"
+#include "support/files.h"
 #include "support/main_window_test.h"
 
 namespace pelmora::ui {
@@ -86,7 +87,7 @@ protected:
         ASSERT_TRUE(x.connected());
         makeFolder("soak");
         linkNotes();
-        std::ofstream(folder / "date.ini", std::ios::binary) << cp932::fromUtf8(kRecordBefore);
+        testing::writeBytes(folder / "date.ini", cp932::fromUtf8(kRecordBefore));
         platform.draws.seed(seed);
         openWindow();
         platform.form = form;
@@ -420,8 +421,7 @@ TEST_F(Soak, RandomInputKeepsTheQuizSaneAndTheMemoryFlat) {
     const std::string score = formatNumber(state().score), average = state().average;
     x.closeWindow(form->winId());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form; }, 5000));
-    std::ifstream in(folder / "date.ini", std::ios::binary);
-    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = testing::readBytes(folder / "date.ini");
     const std::string stored = profile::read("情報", "平均点", (folder / "date.ini").string());
     EXPECT_EQ(bytes, cp932::fromUtf8("[設定]\r\n色=青\r\n[情報]\r\nユーザー=花子\r\n得点=" + score + "\r\n平均点=" +
                                      stored + "\r\n起動回数=4\r\n"));

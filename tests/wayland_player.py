@@ -14,31 +14,17 @@ import time
 import dbus
 import pyatspi
 
+from atspi_program import centre, wait_until, x_pointer
+
 VERDICTS = ("おめでとう！正解よ☆", "違うみたい・・・")
 TARGET = (500, 450)
 BTN_LEFT = 0x110
 failures = []
 
 
-def wait_for(what, find, seconds=20):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        found = find()
-        if found:
-            return found
-        time.sleep(0.1)
-    raise SystemExit(f"gave up waiting for {what}")
-
-
 def expect(what, got, want):
     if got != want:
         failures.append(f"{what}: {got!r}, not {want!r}")
-
-
-def x_pointer():
-    out = subprocess.run(["xdotool", "getmouselocation"], capture_output=True, text=True).stdout
-    fields = dict(field.split(":") for field in out.split())
-    return int(fields["x"]), int(fields["y"])
 
 
 class Pointer:
@@ -78,7 +64,6 @@ class Pointer:
         raise SystemExit(f"cannot bring the pointer to {point}: Xwayland has it at {x_pointer()}")
 
 
-
 def controls(app):
     """The panel, found by the greeting it opens with, the start button and
     the two images of the key C."""
@@ -96,11 +81,6 @@ def controls(app):
 
     walk(app)
     return found if len(found) == 3 and len(found["C"]) == 2 else None
-
-
-def centre(accessible):
-    box = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    return box.x + box.width // 2, box.y + box.height // 2
 
 
 def real_cursor(pointer):
@@ -152,9 +132,9 @@ def main(folder):
     program = subprocess.Popen([os.path.join(folder, "pelmora")],
                                env=dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"))
     try:
-        app = wait_for("Pelmora on the accessibility bus",
-                       lambda: next((a for a in desktop if a is not None and a.name == "pelmora"), None))
-        found = wait_for("Pelmora's controls on the accessibility bus", lambda: controls(app))
+        app = wait_until(lambda: next((a for a in desktop if a is not None and a.name == "pelmora"), None),
+                         "Pelmora on the accessibility bus")
+        found = wait_until(lambda: controls(app), "Pelmora's controls on the accessibility bus")
         component = found["start"].queryComponent()
         if not component.contains(*TARGET, pyatspi.DESKTOP_COORDS):
             box = component.getExtents(pyatspi.DESKTOP_COORDS)
@@ -175,7 +155,7 @@ if sys.argv[1] == "--probe":
     sys.exit()
 try:
     main(sys.argv[1])
-except SystemExit as stop:
+except (SystemExit, AssertionError) as stop:
     failures.append(str(stop))
 with open(sys.argv[2], "w") as out:
     out.write("\n".join(failures) if failures else "passed")

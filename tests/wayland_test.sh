@@ -27,7 +27,7 @@ trap 'exit 130' INT TERM
 cp -r "$build/bin" "$work/program"
 rm -f "$work/program/date.ini"*
 printf '[情報]\r\nユーザー=花子\r\n' | iconv -f UTF-8 -t CP932 >"$work/program/date.ini"
-cp "$tests/wayland_player.py" "$work/"
+cp "$tests/wayland_player.py" "$tests/atspi_program.py" "$work/"
 mkdir -p "$work/home" "$work/run"
 chmod 700 "$work/run"
 

@@ -18,16 +18,12 @@
 #include <thread>
 
 #include "platform/profile_file.h"
+#include "support/files.h"
 #include "support/x_input.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
 
 namespace pelmora::testing {
-
-inline std::string readBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class ProgramRun : public ::testing::Test {
 protected:
@@ -57,7 +53,7 @@ protected:
                                   std::filesystem::copy_options::recursive);
         }
     }
-    void writeRecord(const std::string& bytes) { std::ofstream(folder / "date.ini", std::ios::binary) << bytes; }
+    void writeRecord(const std::string& bytes) { writeBytes(folder / "date.ini", bytes); }
     std::string record() const { return readBytes(folder / "date.ini"); }
     std::string value(const char* key) const { return profile::read("情報", key, (folder / "date.ini").string()); }
     std::string errors() const { return readBytes(base / "stderr.txt"); }
