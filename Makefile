@@ -27,6 +27,7 @@ run: build
 # Every test runs: one that would be skipped for a missing tool fails.
 test: export PELMORA_REQUIRE_ALL = 1
 test: build
+	@tools/pipewire-alsa.sh $(BUILD)/lab/pipewire-alsa
 	@tools/session.sh ctest --test-dir $(BUILD) --output-on-failure -j 1
 
 check:
@@ -35,10 +36,16 @@ check:
 	@cmake --build $(BUILD) -j $(JOBS)
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L unit
 
+# The sound figures on PulseAudio, then on PipeWire as a PipeWire desktop
+# reaches it (pipewire-alsa) and through pipewire-pulse.
+bench: export PELMORA_PIPEWIRE_ALSA = $(abspath $(BUILD))/lab/pipewire-alsa
 bench: build
+	@tools/pipewire-alsa.sh $(BUILD)/lab/pipewire-alsa
 	@tools/session.sh $(BUILD)/bench/pelmora_bench $(BUILD)
-	@echo "--- the same sound figures on PipeWire"
+	@echo "--- the same sound figures on PipeWire, through pipewire-alsa"
 	@PELMORA_SOUND_SERVER=pipewire tools/session.sh $(BUILD)/bench/pelmora_bench $(BUILD) sound click
+	@echo "--- the same sound figures on PipeWire, through pipewire-pulse"
+	@PELMORA_SOUND_SERVER=pipewire-pulse tools/session.sh $(BUILD)/bench/pelmora_bench $(BUILD) sound click
 
 clean:
 	rm -rf $(BUILD)

@@ -18,11 +18,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "platform/sound.h"
+#include "support/no_sound_server.h"
 #include "support/null_sink_recorder.h"
 #include "support/x_input.h"
 #include "ui/layout.h"
@@ -58,15 +58,6 @@ void printFigure(const char* what, const std::vector<double>& v, const char* tar
 
 // ---- sound ----------------------------------------------------------------
 
-// This process's environment less the variable `assignment` begins, for a
-// child; the caller adds what it sets and the closing null.
-std::vector<char*> environWithout(std::string_view assignment) {
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e)
-        if (std::string_view(*e).rfind(assignment, 0) != 0) env.push_back(*e);
-    return env;
-}
-
 // The thread that clicks runs real-time where allowed, as the recorder does,
 // so that on a busy machine the figures are the player's delay and not the
 // instrument's own wait for a CPU.
@@ -99,6 +90,7 @@ using Recorder = pelmora::testing::NullSinkRecorder;
 // Run in a child process (ALSA reads its configuration once per process):
 // prints how long calls take when no sound server can be reached.
 int soundNoServerChild(const char* tone) {
+    pelmora::testing::pointSoundServersNowhere(fs::path(tone).parent_path());
     std::vector<double> calls;
     for (int i = 0; i < 7; ++i) {
         const auto t0 = Clock::now();
@@ -113,10 +105,6 @@ void benchNoServer(const fs::path& tone) {
     int out[2];
     if (pipe(out) != 0) return;
     const fs::path errFile = tone.parent_path() / "stderr.txt";
-    const std::string dead = "PULSE_SERVER=unix:" + (tone.parent_path() / "no-server").string();
-    std::vector<char*> env = environWithout("PULSE_SERVER=");
-    env.push_back(const_cast<char*>(dead.c_str()));
-    env.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
@@ -125,7 +113,7 @@ void benchNoServer(const fs::path& tone) {
     const char* argv[] = {"pelmora_bench", "--sound-no-server", tone.c_str(), nullptr};
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr,
-                               const_cast<char**>(argv), env.data());
+                               const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     std::string text;

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "platform/cp932.h"
+#include "support/no_sound_server.h"
 #include "support/program_run.h"
 
 namespace pelmora {
@@ -128,8 +129,7 @@ TEST_F(FaultRun, AFullDiskKeepsTheRecordAndAFreedOneSavesIt) {
 
 TEST_F(FaultRun, WithoutASoundServerTheQuizGoesOn) {
     writeRecord(cp932::fromUtf8(kRecord));
-    const std::string nowhere = "unix:" + (base / "no-server").string();
-    inChild = [nowhere] { ::setenv("PULSE_SERVER", nowhere.c_str(), 1); };
+    inChild = [dir = base] { pelmora::testing::pointSoundServersNowhere(dir); };
     ASSERT_GE(start(), 0);
     playWrong(3, 500ms);  // a note that played would still be sounding
     double exitMs = 0;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/sound.h"
+#include "support/no_sound_server.h"
 #include "support/null_sink_recorder.h"
 
 namespace pelmora::sound {
@@ -381,8 +382,8 @@ TEST_F(Sound, BrokenThemeStillBeeps) {
     }
 }
 
-// ALSA reads its configuration once per process, so the server's absence is
-// staged in a fresh child with the server address pointing nowhere.
+// ALSA reads its configuration once per process, so the servers' absence is
+// staged in a fresh child with the servers' addresses pointing nowhere.
 TEST_F(Sound, WithoutServerReturnsAtOnceAndSilently) {
     const fs::path note = dir / "note.wav";
     writeTone(note, 1.0);
@@ -396,7 +397,7 @@ TEST_F(Sound, WithoutServerReturnsAtOnceAndSilently) {
         const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(fd, 1);
         dup2(fd, 2);
-        setenv("PULSE_SERVER", ("unix:" + (dir / "no-server").string()).c_str(), 1);
+        pelmora::testing::pointSoundServersNowhere(dir);
         double slowest = 0;
         for (int round = 0; round < 2; ++round) {
             slowest = std::max(slowest, elapsedMs([&] { sound::play(note); }));

@@ -2,7 +2,11 @@
 # Runs a command inside a private, headless desktop session: a virtual X
 # display and a sound server whose default sink is a null sink named "null":
 # PulseAudio, or with PELMORA_SOUND_SERVER=pipewire, PipeWire with
-# WirePlumber and pipewire-pulse on a D-Bus session bus of its own, or with
+# WirePlumber and pipewire-pulse on a D-Bus session bus of its own, ALSA's
+# default reaching it through its own plug-in as on a PipeWire desktop
+# (where PulseAudio, whose ALSA file would claim the default, is not
+# installed), or with PELMORA_SOUND_SERVER=pipewire-pulse the same servers
+# reached through the pulse plug-in and pipewire-pulse, or with
 # PELMORA_SOUND_SERVER=none (the default where PulseAudio is not installed)
 # none at all, so that nothing sounds. All are stopped afterwards, whatever
 # the command's outcome. With the display, the command sees DISPLAY,
@@ -40,6 +44,35 @@ wait_for_server() {
     cat "$run_dir"/*.log >&2
     exit 1
 }
+# ALSA's configuration as a PipeWire desktop has it: the system's, less
+# PulseAudio's file, so that pipewire-alsa's default holds. Where pipewire-alsa
+# is not installed (the lab has pulseaudio, which conflicts with it), its
+# files come from the copy tools/pipewire-alsa.sh unpacked into
+# PELMORA_PIPEWIRE_ALSA; without one the session is skipped (exit 77), or
+# under make test fails.
+desktop_alsa() {
+    local conf=$run_dir/alsa/conf.d unpacked plugin
+    mkdir -p "$conf"
+    for file in /etc/alsa/conf.d/*.conf; do
+        [ "${file##*/}" = 99-pulse.conf ] || ln -s "$file" "$conf/"
+    done
+    if [ ! -e /etc/alsa/conf.d/99-pipewire-default.conf ]; then
+        unpacked=${PELMORA_PIPEWIRE_ALSA:-}/$(dpkg-query -W -f='${Version}' pipewire)
+        plugin=$(find "$unpacked" -name libasound_module_pcm_pipewire.so 2>/dev/null || true)
+        if [ -z "${PELMORA_PIPEWIRE_ALSA:-}" ] || [ -z "$plugin" ]; then
+            echo "skipped: no pipewire-alsa for the PipeWire desktop session (tools/pipewire-alsa.sh unpacks one)"
+            [ "${PELMORA_REQUIRE_ALL:-0}" = 1 ] && { echo "FAIL: make test unpacks it"; exit 1; }
+            exit 77
+        fi
+        printf 'pcm_type.pipewire { lib "%s" }\nctl_type.pipewire { lib "%s" }\n' \
+            "$plugin" "${plugin/pcm_pipewire/ctl_pipewire}" >"$conf/49-pipewire-plugin.conf"
+        ln -s "$unpacked"/usr/share/alsa/alsa.conf.d/*.conf "$conf/"
+    fi
+    sed "s|\"/etc/alsa/conf.d\"|\"$conf\"|" /usr/share/alsa/alsa.conf >"$run_dir/alsa/alsa.conf"
+    grep -q "\"$conf\"" "$run_dir/alsa/alsa.conf" ||
+        { echo "session: /usr/share/alsa/alsa.conf does not read /etc/alsa/conf.d" >&2; exit 1; }
+    export ALSA_CONFIG_PATH=$run_dir/alsa/alsa.conf
+}
 server=${PELMORA_SOUND_SERVER:-$(command -v pulseaudio >/dev/null && echo pulseaudio || echo none)}
 case $server in
 none)
@@ -54,7 +87,7 @@ pulseaudio)
     pids+=($!)
     wait_for_server PulseAudio
     ;;
-pipewire)
+pipewire | pipewire-pulse)
     # WirePlumber finds its peers on the session bus; the servers keep their
     # state in the private home.
     dbus-daemon --session --nofork --address="unix:path=$run_dir/bus" >"$run_dir/dbus.log" 2>&1 &
@@ -77,9 +110,10 @@ pipewire)
     done
     pactl list short sinks | grep -q null ||
         { echo "session: PipeWire made no null sink" >&2; cat "$run_dir"/*.log >&2; exit 1; }
+    if [ "$server" = pipewire ]; then desktop_alsa; fi
     ;;
 *)
-    echo "session: PELMORA_SOUND_SERVER is pulseaudio, pipewire or none, not $PELMORA_SOUND_SERVER" >&2
+    echo "session: PELMORA_SOUND_SERVER is pulseaudio, pipewire, pipewire-pulse or none, not $PELMORA_SOUND_SERVER" >&2
     exit 2
     ;;
 esac
