@@ -93,7 +93,25 @@ class Program:
                         if window.name == title and window.getState().contains(pyatspi.STATE_SHOWING):
                             return window
             return None
-        return wait_until(found, "the window " + title)
+        def seen():
+            apps = []
+            for app in pyatspi.Registry.getDesktop(0):
+                if app is not None:
+                    windows = ", ".join(repr(w.name) + (" showing" if w.getState().contains(pyatspi.STATE_SHOWING)
+                                                        else "") for w in app)
+                    apps.append("%s (pid %d: %s)" % (app.name, app.get_process_id(), windows))
+            display = subprocess.run(["xdpyinfo"], capture_output=True).returncode == 0
+            return "the window %s of pid %d; the desktop has %s; the display %s; the program %s" % (
+                title, self.process.pid, "; ".join(apps) or "no application",
+                "answers" if display else "does not answer",
+                "runs" if self.process.poll() is None else "ended with %d, saying %r" % (
+                    self.process.returncode, self.stderr_text()))
+        return wait_until(found, seen)
+
+    def stderr_text(self):
+        self.errors.flush()
+        self.errors.seek(0)
+        return self.errors.read()
 
     def end(self):
         """Ends the program as the desktop does; returns its exit status."""

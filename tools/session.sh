@@ -26,7 +26,10 @@ trap 'exit 130' INT TERM
 export XDG_RUNTIME_DIR=$run_dir
 chmod 700 "$run_dir"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
+# -noreset: a server that resets as its last client leaves turns away those
+# connecting meanwhile (1 in 20 beside two busy loops), which a starting
+# program takes for no display at all.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$run_dir/display" ] && break; sleep 0.05; done
 [ -s "$run_dir/display" ] || { echo "session: Xvfb did not start" >&2; cat "$run_dir/xvfb.log" >&2; exit 1; }
