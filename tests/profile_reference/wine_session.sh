@@ -25,24 +25,19 @@ done
 export WINEPREFIX=$prefix WINEDEBUG=-all PELMORA_WINE=$loader
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export HOME=$prefix.home
+# Debian 13's Wine 10 aborts at start ("double free or corruption", "free():
+# invalid pointer") whenever TMPDIR is set, even to /tmp.
+unset TMPDIR
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$server" -k 2>/dev/null || true' EXIT
 
 # A prefix that an interrupted first start left half made is made again.
-# Wine 10's first wineboot once aborted ("free(): invalid pointer") and then
-# made the prefix on the next try: it gets a second one.
 if [ ! -f "$prefix/.made" ]; then
+    rm -rf "$prefix" "$HOME"
+    mkdir -p "$HOME"
     echo "wine_session: making a Wine prefix in $prefix (once, some 15 s)"
-    for attempt in 1 2; do
-        rm -rf "$prefix" "$HOME"
-        mkdir -p "$HOME"
-        LC_ALL=ja_JP.UTF-8 "$loader" wineboot --init >"$prefix.log" 2>&1 && break
-        "$server" -k 2>/dev/null || true
-        if [ "$attempt" = 2 ]; then
-            echo "wine_session: wineboot failed:" >&2; cat "$prefix.log" >&2; exit 1
-        fi
-        echo "wine_session: wineboot failed ($(tail -n 1 "$prefix.log")); once more"
-    done
+    LC_ALL=ja_JP.UTF-8 "$loader" wineboot --init >"$prefix.log" 2>&1 \
+        || { echo "wine_session: wineboot failed:" >&2; cat "$prefix.log" >&2; exit 1; }
     "$server" -w
     touch "$prefix/.made"
 fi
