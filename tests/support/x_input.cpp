@@ -5,10 +5,6 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <thread>
-
 namespace pelmora::testing {
 namespace {
 Display* dpy(void* d) { return static_cast<Display*>(d); }
@@ -16,12 +12,7 @@ Display* dpy(void* d) { return static_cast<Display*>(d); }
 int ignoreError(Display*, XErrorEvent*) { return 0; }
 }  // namespace
 
-// A virtual display starved of CPU (a build beside the suite) can refuse a
-// connection for a moment; seen once in a whole run.
-XInput::XInput() {
-    for (int i = 0; i < 100 && !(display_ = XOpenDisplay(nullptr)) && std::getenv("DISPLAY"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-}
+XInput::XInput() : display_(XOpenDisplay(nullptr)) {}
 
 XInput::~XInput() {
     if (display_) XCloseDisplay(dpy(display_));
