@@ -58,6 +58,32 @@ void printFigure(const char* what, const std::vector<double>& v, const char* tar
 
 // ---- sound ----------------------------------------------------------------
 
+// A load of the machine's size beside the program: one busy loop at normal
+// priority for each CPU, as a build or a second test run would be.
+class Load {
+public:
+    explicit Load(int processes) {
+        for (int i = 0; i < processes; ++i) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                sched_param normal{0};
+                sched_setscheduler(0, SCHED_OTHER, &normal);
+                volatile unsigned spin = 0;
+                for (;;) spin = spin + 1;
+            }
+            if (pid > 0) pids_.push_back(pid);
+        }
+    }
+    ~Load() {
+        for (const pid_t pid : pids_) kill(pid, SIGKILL);
+        for (const pid_t pid : pids_) waitpid(pid, nullptr, 0);
+    }
+
+private:
+    std::vector<pid_t> pids_;
+};
+
+
 // The thread that clicks runs real-time where allowed, as the recorder does,
 // so that on a busy machine the figures are the player's delay and not the
 // instrument's own wait for a CPU.
@@ -146,35 +172,47 @@ void benchSound() {
     if (!recorder.ready()) {
         std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
     } else {
-        std::vector<double> toFirst, afterLast;
-        double coldFirst = -1, coldAfter = -1;
-        int runs = 0, whole = 0;
-        for (int run = 0; run < 10; ++run) {
-            const size_t from = recorder.count();
-            const auto t0 = Clock::now();
-            pelmora::sound::play(tone);
-            const auto t1 = Clock::now();
-            std::this_thread::sleep_for(milliseconds(300));  // let the tail reach parec
-            Clock::time_point first, last;
-            size_t length = 0;
-            ++runs;
-            if (!recorder.loudSpan(from, first, last, length)) continue;
-            // A sink of another rate (PipeWire's runs at 48 kHz) resamples the
-            // edges by a sample or two; a cut would lose a period or more.
-            whole += std::abs(double(length) - kSeconds * kRate) <= 4;
-            if (run == 0) {
-                coldFirst = ms(first - t0);
-                coldAfter = ms(t1 - last);
-                continue;
+        const int cpus = int(std::max(1u, std::thread::hardware_concurrency()));
+        for (const int busy : {0, cpus}) {
+            const Load load(busy);
+            std::this_thread::sleep_for(milliseconds(busy ? 1000 : 0));  // the loops have their share
+            std::vector<double> toFirst, afterLast;
+            double coldFirst = -1, coldAfter = -1;
+            int runs = 0, whole = 0, silenced = 0;
+            for (int run = 0; run < 10; ++run) {
+                const size_t from = recorder.count();
+                const auto t0 = Clock::now();
+                pelmora::sound::play(tone);
+                const auto t1 = Clock::now();
+                std::this_thread::sleep_for(milliseconds(300));  // let the tail reach parec
+                Clock::time_point first, last;
+                size_t length = 0;
+                ++runs;
+                if (!recorder.loudSpan(from, first, last, length)) continue;
+                const bool lost = recorder.silentGaps(from) > 0;
+                silenced += lost;
+                // A sink of another rate (PipeWire's runs at 48 kHz) resamples the
+                // edges by a sample or two; a cut would lose a period or more.
+                whole += !lost && std::abs(double(length) - kSeconds * kRate) <= 4;
+                if (busy) continue;
+                if (run == 0) {
+                    coldFirst = ms(first - t0);
+                    coldAfter = ms(t1 - last);
+                    continue;
+                }
+                toFirst.push_back(ms(first - t0));
+                afterLast.push_back(ms(t1 - last));
             }
-            toFirst.push_back(ms(first - t0));
-            afterLast.push_back(ms(t1 - last));
+            if (!busy) {
+                printFigure("play() call to first sample at the sink", toFirst, "<= 10 ms");
+                printFigure("last sample at the sink to return", afterLast, "<= 20 ms");
+                std::printf("  %-44s %.1f ms to first sample, return %.1f ms after last\n",
+                            "first call of the process", coldFirst, coldAfter);
+            }
+            const std::string what = std::string("note reached the sink whole, ") + (busy ? "busy" : "quiet");
+            std::printf("  %-44s %d of %d runs (%d with frames turned to silence)\n", what.c_str(), whole, runs,
+                        silenced);
         }
-        printFigure("play() call to first sample at the sink", toFirst, "<= 10 ms");
-        printFigure("last sample at the sink to return", afterLast, "<= 20 ms");
-        std::printf("  %-44s %.1f ms to first sample, return %.1f ms after last\n",
-                    "first call of the process", coldFirst, coldAfter);
-        std::printf("  %-44s %d of %d runs\n", "note reached the sink whole", whole, runs);
     }
     benchNoServer(tone);
     fs::remove_all(dir);
@@ -189,31 +227,6 @@ Clock::time_point clickAt(pelmora::testing::XInput& x, pelmora::ui::layout::Poin
     x.button(1, false);
     return Clock::now();
 }
-
-// A load of the machine's size beside the program: one busy loop at normal
-// priority for each CPU, as a build or a second test run would be.
-class Load {
-public:
-    explicit Load(int processes) {
-        for (int i = 0; i < processes; ++i) {
-            const pid_t pid = fork();
-            if (pid == 0) {
-                sched_param normal{0};
-                sched_setscheduler(0, SCHED_OTHER, &normal);
-                volatile unsigned spin = 0;
-                for (;;) spin = spin + 1;
-            }
-            if (pid > 0) pids_.push_back(pid);
-        }
-    }
-    ~Load() {
-        for (const pid_t pid : pids_) kill(pid, SIGKILL);
-        for (const pid_t pid : pids_) waitpid(pid, nullptr, 0);
-    }
-
-private:
-    std::vector<pid_t> pids_;
-};
 
 std::string loadAverage() {
     char text[64] = "";

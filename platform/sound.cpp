@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -32,12 +31,16 @@ using std::chrono::milliseconds;
 constexpr const char* kBell = "/usr/share/sounds/freedesktop/stereo/bell.oga";
 
 // 100 ms of buffer, so that a busy machine does not starve it (40 ms did),
-// in short periods: the first write all but fills the buffer, and a sound
+// in 10 ms periods: the first write all but fills the buffer, and a sound
 // server runs its cycle at the period its clients ask for (PulseAudio's
-// minimum request, PipeWire's quantum), which sets how soon the first
-// sample sounds and how far behind the call the last one ends.
+// minimum request, PipeWire's quantum, rounded down to a power of two
+// frames), which sets how soon the first sample sounds and how far behind
+// the call the last one ends. 10 ms makes PipeWire's cycle 256 frames
+// (5.3 ms); 5 ms made it 128 (2.7 ms), short enough that a virtual machine's
+// stalls beside a busy load cost a cycle, 128 frames of the note turned to
+// silence, in one note of five.
 constexpr unsigned kBufferUs = 100'000;
-constexpr unsigned kPeriodUs = 5'000;
+constexpr unsigned kPeriodUs = 10'000;
 // What is decoded at a time: a little less than the buffer.
 constexpr snd_pcm_uframes_t kBlockFrames = 4096;
 // The silence after each sound (see output()): longer than a 512-frame cycle
@@ -48,24 +51,6 @@ constexpr unsigned kTailUs = 12'000;
 constexpr auto kStallAllowance = milliseconds(1500);
 
 void silent(const char*, int, const char*, int, const char*, ...) {}
-
-// PipeWire's PulseAudio server runs a stream no faster than its minimum
-// request and quantum, 256 frames at 48 kHz by default, and a write reaches
-// the sink one to two cycles later: 8 ms in the middle, against the 10 ms a
-// note may take from the click. A client may ask for shorter ones in its own
-// properties, which ALSA's pulse plug-in takes from PULSE_PROP; 128 frames is
-// what later PipeWire gives everyone. PulseAudio ignores the two. A
-// PULSE_PROP that already names either is the user's choice and stays.
-void askForShortCycles() {
-    const char* had = std::getenv("PULSE_PROP");
-    std::string props = had ? had : "";
-    if (props.find("pulse.min.req") != std::string::npos ||
-        props.find("pulse.min.quantum") != std::string::npos)
-        return;
-    props += std::string(props.empty() ? "" : " ") +
-             "pulse.min.req=\"128/48000\" pulse.min.quantum=\"128/48000\"";
-    setenv("PULSE_PROP", props.c_str(), 1);
-}
 
 enum class Outcome { played, noDevice, refused };
 
@@ -133,8 +118,7 @@ int lastChannels = 1;
 Outcome open(Device& device, unsigned rate, int channels) {
     // Without a server ALSA falls back to hardware that may not exist; that is
     // a normal state here, not something to print.
-    static const bool once = (snd_lib_error_set_handler(silent), askForShortCycles(), true);
-    (void)once;
+    snd_lib_error_set_handler(silent);
 
     // Non-blocking, so that a busy device refuses at once instead of waiting.
     // The thread the open starts (the pulse plug-in's client, which sends

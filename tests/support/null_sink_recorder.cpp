@@ -113,6 +113,11 @@ bool NullSinkRecorder::loudSpan(size_t from, Clock::time_point& first, Clock::ti
     return true;
 }
 
+size_t NullSinkRecorder::silentGaps(size_t from) {
+    std::lock_guard lock(mutex_);
+    return testing::silentGaps(samples_, rate_, from);
+}
+
 void NullSinkRecorder::read() {
     short buf[256];
     size_t odd = 0;  // a read may end inside a sample
@@ -142,6 +147,18 @@ double loudMs(const std::vector<short>& samples, int rate) {
     if (first == samples.end()) return 0;
     const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
     return 1000.0 * double(last - first) / rate;
+}
+
+size_t silentGaps(const std::vector<short>& samples, int rate, size_t from) {
+    size_t gaps = 0, lastLoud = 0;
+    bool heard = false;
+    for (size_t i = from; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) <= kLoud) continue;
+        gaps += heard && i - lastLoud > size_t(rate) / 1000;
+        heard = true;
+        lastLoud = i;
+    }
+    return gaps;
 }
 
 }  // namespace pelmora::testing

@@ -40,6 +40,8 @@ public:
     // Arrival times of the first and last loud sample after sample `from`,
     // and how many samples lie between them.
     bool loudSpan(size_t from, Clock::time_point& first, Clock::time_point& last, size_t& length);
+    // silentGaps() of what was recorded after sample `from`.
+    size_t silentGaps(size_t from);
 
 private:
     void read();
@@ -62,5 +64,9 @@ private:
 
 // Milliseconds from the first to the last sample louder than 300; 0 for silence.
 double loudMs(const std::vector<short>& samples, int rate);
+// Stretches of 1 ms or more without a loud sample between the first loud
+// sample and the last: a square wave has none, unless a sound server turned
+// some of its frames to silence on the way.
+size_t silentGaps(const std::vector<short>& samples, int rate, size_t from = 0);
 
 }  // namespace pelmora::testing
