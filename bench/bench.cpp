@@ -110,8 +110,10 @@ fs::path writeTone(const fs::path& dir, double seconds) {
     return path;
 }
 
-// What reached the sink, put on the clock; recorded at the notes' own rate.
+// What reached the sink, put on the clock; recorded at the notes' own rate,
+// in blocks of the player's own cycle.
 using Recorder = pelmora::testing::NullSinkRecorder;
+constexpr int kRecorderFrames = 256;
 
 // Run in a child process (ALSA reads its configuration once per process):
 // prints how long calls take when no sound server can be reached.
@@ -168,7 +170,7 @@ void benchSound() {
     constexpr double kSeconds = 1.0;
     const fs::path tone = writeTone(dir, kSeconds);
 
-    Recorder recorder(kRate, 2);
+    Recorder recorder(kRate, kRecorderFrames);
     if (!recorder.ready()) {
         std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
     } else {
@@ -243,7 +245,7 @@ std::string loadAverage() {
 // and beside a load of its size.
 void benchClick(const fs::path& buildDir) {
     std::printf("開始 click\n");
-    Recorder recorder(kRate, 2, true);
+    Recorder recorder(kRate, kRecorderFrames, true);
     if (!recorder.ready()) {
         std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
         return;

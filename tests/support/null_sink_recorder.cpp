@@ -21,7 +21,7 @@ using std::chrono::milliseconds;
 constexpr int kLoud = 1000;  // of a square wave's 8000
 }  // namespace
 
-NullSinkRecorder::NullSinkRecorder(int rate, int latencyMs, bool realTime) : rate_(rate) {
+NullSinkRecorder::NullSinkRecorder(int rate, int latencyFrames, bool realTime) : rate_(rate) {
     const char* monitor = std::getenv("PELMORA_NULL_MONITOR");
     int fds[2];
     if (!monitor || pipe(fds) != 0) return;
@@ -31,7 +31,7 @@ NullSinkRecorder::NullSinkRecorder(int rate, int latencyMs, bool realTime) : rat
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     const std::string device = std::string("--device=") + monitor;
     const std::string rateArg = "--rate=" + std::to_string(rate);
-    const std::string latency = "--latency-msec=" + std::to_string(latencyMs);
+    const std::string latency = "--latency=" + std::to_string(latencyFrames * 2);  // bytes, mono s16
     const char* argv[] = {"parec", device.c_str(), "--raw", "--format=s16le", rateArg.c_str(), "--channels=1",
                           latency.c_str(), nullptr};
     // parec gets the server's defaults whatever this process's PULSE_PROP,

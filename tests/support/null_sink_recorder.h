@@ -17,11 +17,14 @@ class NullSinkRecorder {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // `latencyMs` is how much parec may gather before it hands a block on.
+    // `latencyFrames` is how much parec may gather before it hands a block
+    // on. A sound server runs its cycle no longer than its clients' shortest
+    // (PipeWire rounds it down to a power of two), so a recorder asking less
+    // than the player's 256 frames would shorten the player's cycle too.
     // With `realTime`, parec and the thread taking its samples run
     // real-time where allowed, so that on a busy machine a figure is the
     // player's delay and not the recorder's own wait for a CPU.
-    explicit NullSinkRecorder(int rate = 44100, int latencyMs = 10, bool realTime = false);
+    explicit NullSinkRecorder(int rate = 44100, int latencyFrames = 441, bool realTime = false);
     ~NullSinkRecorder();
     NullSinkRecorder(const NullSinkRecorder&) = delete;
     NullSinkRecorder& operator=(const NullSinkRecorder&) = delete;
