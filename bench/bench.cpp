@@ -83,7 +83,6 @@ private:
     std::vector<pid_t> pids_;
 };
 
-
 // The thread that clicks runs real-time where allowed, as the recorder does,
 // so that on a busy machine the figures are the player's delay and not the
 // instrument's own wait for a CPU.
