@@ -239,6 +239,35 @@ std::string loadAverage() {
     return line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1));
 }
 
+// The program started from `folder` at normal priority, as a player's
+// would be, until its main window shows; ended when it goes.
+class Program {
+public:
+    Program(const fs::path& folder, pelmora::testing::XInput& x) {
+        const std::string program = (folder / "pelmora").string();
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        const sched_param normal{0};
+        posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
+        posix_spawnattr_setschedparam(&attributes, &normal);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
+        if (posix_spawn(&pid_, program.c_str(), nullptr, &attributes, argv, environ) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
+        for (int i = 0; pid_ > 0 && i < 2000 && !x.showsWindow(pid_, "Pelmora"); ++i)
+            std::this_thread::sleep_for(milliseconds(10));
+    }
+    ~Program() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    bool started() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+};
+
 // 開始 clicked on the real program: from the click (the X server has taken
 // the release) to the note's first sample at the sink, on a quiet machine
 // and beside a load of its size.
@@ -253,54 +282,53 @@ void benchClick(const fs::path& buildDir) {
     if (!recorder.realTime() || !clickerRealTime)
         std::printf("  (the recorder or the clicker runs at normal priority: busy figures include its waits)\n");
     const fs::path folder = programCopy(buildDir);
-    const std::string program = (folder / "pelmora").string();
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    pid_t pid = -1;
-    // The program starts at normal priority, as a player's would.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    const sched_param normal{0};
-    posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
-    posix_spawnattr_setschedparam(&attributes, &normal);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
-    const int rc = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    if (rc != 0) return;
     pelmora::testing::XInput x;
-    for (int i = 0; i < 2000 && !x.showsWindow(pid, "Pelmora"); ++i) std::this_thread::sleep_for(milliseconds(10));
     const auto start = pelmora::ui::layout::kStartButton.centreOn(pelmora::ui::layout::kMainOrigin);
-    x.move(start.x, start.y);
-    std::this_thread::sleep_for(milliseconds(500));
+    // One click; the time from it to the first sample of its note.
+    auto clickToFirst = [&](milliseconds held, std::vector<double>& figures) {
+        recorder.waitQuiet(milliseconds(300));  // a late note's tail is not the next one's start
+        const size_t from = recorder.count();
+        const auto clicked = clickAt(x, start, held);
+        std::this_thread::sleep_for(milliseconds(2000));  // the 1.5 s note, then its tail
+        Clock::time_point first, last;
+        size_t length = 0;
+        if (recorder.loudSpan(from, first, last, length)) figures.push_back(ms(first - clicked));
+    };
     const int cpus = int(std::max(1u, std::thread::hardware_concurrency()));
     for (const int busy : {0, cpus}) {
         const std::string loadBefore = loadAverage();
         const Load load(busy);
         std::this_thread::sleep_for(milliseconds(busy ? 1000 : 0));  // the loops have their share
+        const std::string figure = std::string(busy ? "busy" : "quiet") + ", ";
+        // The note a player hears first: the first click of a program that
+        // has just shown its window (and, after a second, is left idle).
+        std::vector<double> firstOfProgram;
+        for (int launch = 0; launch < 8; ++launch) {
+            const Program program(folder, x);
+            if (!program.started()) break;
+            x.move(start.x, start.y);
+            std::this_thread::sleep_for(milliseconds(1000));
+            clickToFirst(milliseconds(0), firstOfProgram);
+        }
+        printFigure((figure + "first click of a new program, held 0").c_str(), firstOfProgram, "<= 10 ms");
         // A player's click holds the button for some 50 to 150 ms, in which
         // the program opens the device; a click with no time between press
         // and release (xdotool's) shows what opening it costs.
+        const Program program(folder, x);
+        if (!program.started()) break;
+        x.move(start.x, start.y);
+        std::this_thread::sleep_for(milliseconds(500));
         for (const int held : {80, 0}) {
             std::vector<double> toFirst;
-            for (int run = 0; run < 15; ++run) {
-                recorder.waitQuiet(milliseconds(300));  // a late note's tail is not the next one's start
-                const size_t from = recorder.count();
-                const auto clicked = clickAt(x, start, milliseconds(held));
-                std::this_thread::sleep_for(milliseconds(2000));  // the 1.5 s note, then its tail
-                Clock::time_point first, last;
-                size_t length = 0;
-                if (recorder.loudSpan(from, first, last, length)) toFirst.push_back(ms(first - clicked));
-            }
-            const std::string what = std::string(busy ? "busy" : "quiet") + ", held " + std::to_string(held) +
-                                     " ms: click to first sample";
-            printFigure(what.c_str(), toFirst, "<= 10 ms");
+            for (int run = 0; run < 15; ++run) clickToFirst(milliseconds(held), toFirst);
+            printFigure((figure + "held " + std::to_string(held) + " ms: click to first sample").c_str(), toFirst,
+                        "<= 10 ms");
         }
         std::printf("  %-44s %s before, %s after\n",
                     busy ? ("load average, " + std::to_string(busy) + " busy loops").c_str()
                          : "load average, quiet",
                     loadBefore.c_str(), loadAverage().c_str());
     }
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
     fs::remove_all(folder);
 }
 
