@@ -29,6 +29,9 @@ public:
     // the device may be opened ahead, and closed again if none follows.
     virtual void prepareSound() {}
     virtual void discardPreparedSound() {}
+    // Sounds may follow: what playing needs may be loaded now, unseen and
+    // unheard, nothing left open.
+    virtual void warmUpSound() {}
     virtual void seedRandom() = 0;
     // 0 <= r < 1.
     virtual float random() = 0;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -115,23 +116,31 @@ Device prepared;
 unsigned lastRate = 48000;
 int lastChannels = 1;
 
-Outcome open(Device& device, unsigned rate, int channels) {
+// warmUp() opens the device on a thread of its own while the window's
+// thread may open it for a note.
+std::mutex opening;
+
+// The default PCM, unconfigured: a stream is made only once it is configured.
+// Non-blocking, so that a busy device refuses at once instead of waiting.
+snd_pcm_t* openDefault() {
+    const std::lock_guard lock(opening);
     // Without a server ALSA falls back to hardware that may not exist; that is
     // a normal state here, not something to print.
     snd_lib_error_set_handler(silent);
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) == 0) return pcm;
+    // The configuration remembers whether a server ran when it was first
+    // read; read it afresh next time, in case one has started since.
+    snd_config_update_free_global();
+    return nullptr;
+}
 
-    // Non-blocking, so that a busy device refuses at once instead of waiting.
+Outcome open(Device& device, unsigned rate, int channels) {
+    device.pcm = openDefault();
     // The thread the open starts (the pulse plug-in's client, which sends
     // every write and waits for every reply) is raised with the others.
-    const int opened = snd_pcm_open(&device.pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     realtime::raise();
-    if (opened < 0) {
-        device.pcm = nullptr;
-        // The configuration remembers whether a server ran when it was first
-        // read; read it afresh next time, in case one has started since.
-        snd_config_update_free_global();
-        return Outcome::noDevice;
-    }
+    if (!device.pcm) return Outcome::noDevice;
     device.rate = rate;
     device.channels = channels;
     if (!configure(device.pcm, rate, channels, device.periodFrames)) {
@@ -236,6 +245,13 @@ void prepare() {
     // kept waiting either.
     realtime::raise();
     if (!prepared.pcm) open(prepared, lastRate, lastChannels);
+}
+
+void warmUp() {
+    // What stays loaded once the device is closed again is what the first
+    // open costs: ALSA's configuration, the default device's plug-in and its
+    // sound server's client library.
+    if (snd_pcm_t* pcm = openDefault()) snd_pcm_close(pcm);
 }
 
 void discardPrepared() {

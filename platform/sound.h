@@ -25,6 +25,12 @@ void play(const std::string& path, const std::function<void()>& started = {});
 void prepare();
 void discardPrepared();
 
+// Loads, on the calling thread, what the first sound of the process would
+// otherwise load as it starts (some 5 to 10 ms): the device is opened and
+// closed at once, unconfigured, so that no stream is made and nothing stays
+// open.
+void warmUp();
+
 // The desktop's alert sound (the sound theme's bell, or a short generated
 // beep where the theme is absent); returns when it has sounded.
 void alert();
@@ -35,6 +41,7 @@ struct Entry {
     void (*play)(const std::string& path, const std::function<void()>& started);
     void (*prepare)();
     void (*discardPrepared)();
+    void (*warmUp)();
     void (*alert)();
 };
 inline constexpr const char* kEntry = "pelmora_sound_entry";

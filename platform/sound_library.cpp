@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <iostream>
+#include <thread>
 
 #include "platform/sound.h"
 #include "platform/system_platform.h"
@@ -43,6 +44,14 @@ void prepare() {
 
 void discardPrepared() {
     if (const sound::Entry* e = entry()) e->discardPrepared();
+}
+
+void warmUp() {
+    // Away from the window's thread, which a stalled server would hold;
+    // detached, so that the program may end meanwhile.
+    std::thread([] {
+        if (const sound::Entry* e = entry()) e->warmUp();
+    }).detach();
 }
 
 void alert() {

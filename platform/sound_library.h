@@ -13,6 +13,9 @@ void play(const std::string& path, const std::function<void()>& started);
 void prepare();
 void discardPrepared();
 void alert();
+// Loads the module and, on a thread of its own, what the first sound would
+// load (sound::warmUp()); returns at once.
+void warmUp();
 
 // Where the module is looked for when the running executable is not in the
 // program folder (the tests); only before the first sound.

@@ -3,6 +3,7 @@
 
 extern "C" __attribute__((visibility("default"))) const pelmora::sound::Entry* pelmora_sound_entry() {
     static const pelmora::sound::Entry entry{&pelmora::sound::play, &pelmora::sound::prepare,
-                                             &pelmora::sound::discardPrepared, &pelmora::sound::alert};
+                                             &pelmora::sound::discardPrepared, &pelmora::sound::warmUp,
+                                             &pelmora::sound::alert};
     return &entry;
 }

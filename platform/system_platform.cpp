@@ -34,6 +34,7 @@ void SystemPlatform::playSound(const std::string& path, const std::function<void
 }
 void SystemPlatform::prepareSound() { sound_library::prepare(); }
 void SystemPlatform::discardPreparedSound() { sound_library::discardPrepared(); }
+void SystemPlatform::warmUpSound() { sound_library::warmUp(); }
 
 void SystemPlatform::placePointer(int x, int y) { QCursor::setPos(x, y); }
 

@@ -17,6 +17,7 @@ public:
     void beep() override;
     void prepareSound() override;
     void discardPreparedSound() override;
+    void warmUpSound() override;
     void seedRandom() override;
     float random() override;
     std::string programFolder() override;

@@ -253,7 +253,8 @@ TEST_F(Sound, NoteEndsWholeInLongCycles) {
 
 // The device opened ahead of a note (while 開始 is held) plays it as a fresh
 // one would, also for a note of another format, and is closed when no note
-// follows: then no stream is left on the server.
+// follows: then no stream is left on the server. Warming up opens nothing
+// that stays.
 TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
     auto command = [](const char* line) {
         std::unique_ptr<FILE, int (*)(FILE*)> out(popen(line, "r"), pclose);
@@ -299,6 +300,14 @@ TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
     }
     sound::discardPrepared();
     EXPECT_EQ(streams(), 0);
+
+    // Warming up leaves no client of the server, nor its thread, behind.
+    auto threads = [] { return std::distance(fs::directory_iterator("/proc/self/task"), {}); };
+    const std::string clients = command("pactl list short clients | cut -f3 | sort");
+    const auto threadsBefore = threads();
+    sound::warmUp();
+    EXPECT_EQ(command("pactl list short clients | cut -f3 | sort"), clients);
+    EXPECT_EQ(threads(), threadsBefore);
 }
 
 TEST_F(Sound, ProgramNotesPlayForTheirLength) {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <iostream>
 
 #include "quiz/messages.h"
@@ -199,6 +200,13 @@ void MainWindow::on(QWidget* control, PointerHandlers handlers) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && !painted_) {
+        // Once the first frame is up, and well before a player can reach
+        // 開始, the first note's cold start (loading the sound player, ALSA
+        // and its server's client) is taken out of its click.
+        painted_ = true;
+        QTimer::singleShot(200, this, [this] { platform_.warmUpSound(); });
+    }
     auto found = handlers_.find(watched);
     if (found == handlers_.end()) return false;
     const PointerHandlers& handlers = found->second;

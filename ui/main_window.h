@@ -59,6 +59,7 @@ private:
     QRadioButton* levels_[3] = {};
     std::map<QObject*, PointerHandlers> handlers_;
     QObject* pressed_ = nullptr;  // the control a left button went down on
+    bool painted_ = false;
 };
 
 }  // namespace pelmora::ui

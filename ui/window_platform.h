@@ -26,6 +26,7 @@ public:
     void beep() override { system_.beep(); }
     void prepareSound() override { system_.prepareSound(); }
     void discardPreparedSound() override { system_.discardPreparedSound(); }
+    void warmUpSound() override { system_.warmUpSound(); }
     void seedRandom() override { system_.seedRandom(); }
     float random() override { return system_.random(); }
     std::string programFolder() override { return system_.programFolder(); }
