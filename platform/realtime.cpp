@@ -14,8 +14,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <mutex>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 namespace pelmora::sound::realtime {
 namespace {
@@ -50,10 +52,13 @@ void lower(pid_t tid) {
     if (setPolicy(tid, SCHED_OTHER, 0) != 0) setPolicy(tid, SCHED_OTHER | SCHED_RESET_ON_FORK, 0);
 }
 
+// Also the thread the signal came to, the one that ran too long, in case
+// RealtimeKit raised it after it was last remembered.
 void demoteAll(int) {
     const int saved = errno;
     for (auto& slot : raised)
-        if (const pid_t tid = slot.load()) lower(tid);
+        if (const pid_t tid = slot.exchange(0)) lower(tid);
+    lower(pid_t(syscall(SYS_gettid)));
     errno = saved;
 }
 
@@ -84,8 +89,9 @@ void bound() {
 // (Qt loads it the same way); the few calls are declared here.
 class RealtimeKit {
 public:
-    // Whether the call was answered; `granted` says how.
-    bool ask(pid_t tid, bool& granted) {
+    // Whether RealtimeKit is there. With `wait`, `granted` gives its answer;
+    // without, the call is only sent, and `granted` says that it was.
+    bool ask(pid_t tid, bool wait, bool& granted) {
         granted = false;
         if (!load()) return false;
         Error error;
@@ -105,6 +111,13 @@ public:
         const std::uint64_t thread = std::uint64_t(tid);
         const std::uint32_t priority = kPriority;
         api_.appendArgs(call, kUint64, &thread, kUint32, &priority, kInvalid);
+        if (!wait) {
+            api_.setNoReply(call, 1);
+            granted = api_.send(bus_, call, nullptr) != 0;
+            if (granted) api_.flush(bus_);
+            api_.messageUnref(call);
+            return granted;
+        }
         void* reply = api_.sendWithReplyAndBlock(bus_, call, kTimeoutMs, &error);
         api_.messageUnref(call);
         if (reply) {
@@ -157,6 +170,8 @@ private:
                   get(api_.setExitOnDisconnect, "dbus_connection_set_exit_on_disconnect") &&
                   get(api_.newMethodCall, "dbus_message_new_method_call") &&
                   get(api_.appendArgs, "dbus_message_append_args") &&
+                  get(api_.setNoReply, "dbus_message_set_no_reply") &&
+                  get(api_.send, "dbus_connection_send") && get(api_.flush, "dbus_connection_flush") &&
                   get(api_.sendWithReplyAndBlock, "dbus_connection_send_with_reply_and_block") &&
                   get(api_.messageUnref, "dbus_message_unref") &&
                   get(api_.connectionClose, "dbus_connection_close") &&
@@ -172,6 +187,9 @@ private:
         void (*setExitOnDisconnect)(void*, unsigned);
         void* (*newMethodCall)(const char*, const char*, const char*, const char*);
         unsigned (*appendArgs)(void*, int, ...);
+        void (*setNoReply)(void*, unsigned);
+        unsigned (*send)(void*, void*, std::uint32_t*);
+        void (*flush)(void*);
         void* (*sendWithReplyAndBlock)(void*, void*, int, Error*);
         void (*messageUnref)(void*);
         void (*connectionClose)(void*);
@@ -198,8 +216,9 @@ void forget(pid_t tid) {
     }
 }
 
-// Whether the thread now runs real-time.
-bool raiseThread(pid_t tid) {
+// Whether the thread now runs real-time, or has been asked for without
+// waiting.
+bool raiseThread(pid_t tid, bool wait) {
     if (means == Means::none) return false;
     if (std::any_of(std::begin(raised), std::end(raised), [&](auto& s) { return s.load() == tid; })) return true;
     const int policy = int(syscall(SYS_sched_getscheduler, tid));
@@ -220,25 +239,76 @@ bool raiseThread(pid_t tid) {
         if (means == Means::direct) means = Means::untried;  // a limit lowered since
     }
     bool granted = false;
-    means = kit.ask(tid, granted) ? Means::realtimeKit : Means::none;
+    // The first answer says whether RealtimeKit is there at all.
+    means = kit.ask(tid, wait || means == Means::untried, granted) ? Means::realtimeKit : Means::none;
     if (!granted) forget(tid);
     return granted;
 }
 
-}  // namespace
-
-void raise() {
-    if (means == Means::none) return;
+template <typename Each>
+void forEachThread(Each each) {
     DIR* dir = opendir("/proc/self/task");
     if (!dir) return;
     while (const dirent* entry = readdir(dir))
-        if (const pid_t tid = pid_t(std::atoi(entry->d_name)); tid > 0) raiseThread(tid);
+        if (const pid_t tid = pid_t(std::atoi(entry->d_name)); tid > 0) each(tid);
     closedir(dir);
 }
 
+// Between the warm-up's thread and the window's.
+std::mutex asking;
+// The threads there when the sound now on its way began.
+std::vector<pid_t> threadsAtStart;
+
+}  // namespace
+
+void raiseAhead() {
+    const std::lock_guard lock(asking);
+    const pid_t self = pid_t(syscall(SYS_gettid));
+    // Raising directly costs a system call at the sound's start: nothing
+    // to do ahead but learn that it works, on this thread, which is about
+    // to end.
+    if (means == Means::untried && setPolicy(self, SCHED_RR | SCHED_RESET_ON_FORK, kPriority) == 0) {
+        lower(self);
+        means = Means::direct;
+    }
+    if (means != Means::untried && means != Means::realtimeKit) return;
+    forEachThread([&](pid_t tid) {
+        if (tid != self) raiseThread(tid, true);
+    });
+}
+
+void raise() {
+    // The warm-up is asking for these threads meanwhile; a sound does not
+    // wait for it.
+    const std::unique_lock lock(asking, std::try_to_lock);
+    if (!lock || means == Means::none) return;
+    const pid_t self = pid_t(syscall(SYS_gettid));
+    const bool first = threadsAtStart.empty();
+    std::vector<pid_t> now;
+    forEachThread([&](pid_t tid) {
+        now.push_back(tid);
+        // Through RealtimeKit, only the caller and the threads started since
+        // the sound began (its client's): the others were asked for ahead,
+        // and those started since (a browser's) have no part in a sound.
+        const bool started =
+            !first && std::find(threadsAtStart.begin(), threadsAtStart.end(), tid) == threadsAtStart.end();
+        if (means != Means::realtimeKit || tid == self || started) raiseThread(tid, false);
+    });
+    if (first) threadsAtStart = std::move(now);
+}
+
 void restore() {
-    for (auto& slot : raised)
-        if (const pid_t tid = slot.exchange(0)) lower(tid);
+    const std::lock_guard lock(asking);
+    threadsAtStart.clear();
+    for (auto& slot : raised) {
+        const pid_t tid = slot.load();
+        // A thread that RealtimeKit raised keeps real time until it ends: it
+        // sleeps while nothing plays, and asking again for every sound would
+        // cost round trips on the sound's path and soon be refused (the
+        // daemon grants a user some 25 in 20 s).
+        if (!tid || (means == Means::realtimeKit && syscall(SYS_sched_getscheduler, tid) >= 0)) continue;
+        if (slot.exchange(0) == tid) lower(tid);
+    }
 }
 
 }  // namespace pelmora::sound::realtime

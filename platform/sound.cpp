@@ -252,6 +252,7 @@ void warmUp() {
     // open costs: ALSA's configuration, the default device's plug-in and its
     // sound server's client library.
     if (snd_pcm_t* pcm = openDefault()) snd_pcm_close(pcm);
+    realtime::raiseAhead();
 }
 
 void discardPrepared() {

@@ -28,7 +28,7 @@ void discardPrepared();
 // Loads, on the calling thread, what the first sound of the process would
 // otherwise load as it starts (some 5 to 10 ms): the device is opened and
 // closed at once, unconfigured, so that no stream is made and nothing stays
-// open.
+// open. Real time is asked for ahead too, where RealtimeKit grants it.
 void warmUp();
 
 // The desktop's alert sound (the sound theme's bell, or a short generated

@@ -73,12 +73,12 @@ bool realTimeAllowed() {
            }) == 0;
 }
 
-// As an unprivileged player who may not have real time: RLIMIT_RTPRIO 0 and
-// no system bus (so no RealtimeKit).
-void becomePlayerWithoutRealTime() {
+// As an unprivileged player with RLIMIT_RTPRIO 0, whose real time can come
+// only through RealtimeKit on `systemBus`; by default there is none.
+void becomePlayerWithoutRealTime(const char* systemBus = "unix:path=/nonexistent/bus") {
     const rlimit none{0, 0};
     setrlimit(RLIMIT_RTPRIO, &none);
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", systemBus, 1);
     if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
 }
 
@@ -152,6 +152,37 @@ TEST(SoundPriority, ARunawayThreadIsPutBackNotKilled) {
                   return policyOf(thisThread()) == SCHED_OTHER ? 0 : 2;
               }),
               0);
+}
+
+// Through RealtimeKit (tests/fake_realtimekit.py), whose every grant is a
+// round trip: the threads there from the start are asked for once, ahead,
+// and keep real time between sounds; a sound asks only for the thread it
+// starts, and does not wait for the answer.
+TEST(SoundPriority, RealtimeKitIsAskedAheadOnceAndNotWaitedFor) {
+    const char* asked = std::getenv("PELMORA_REALTIMEKIT_ASKED");
+    if (!asked) GTEST_SKIP() << "run through tests/fake_realtimekit.py";
+    if (getuid() != 0) GTEST_SKIP() << "the stand-in grants as root";
+    EXPECT_EQ(inChild([] {
+                  becomePlayerWithoutRealTime(std::getenv("DBUS_SYSTEM_BUS_ADDRESS"));
+                  const Idle toolkit;
+                  std::thread(realtime::raiseAhead).join();
+                  if (policyOf(thisThread()) != SCHED_RR || policyOf(toolkit.tid()) != SCHED_RR) return 1;
+                  for (int sound = 0; sound < 3; ++sound) {
+                      realtime::raise();
+                      const Idle client;  // as the device's open starts one
+                      realtime::raise();
+                      if (policyOf(client.tid()) != SCHED_OTHER) return 2;
+                      while (policyOf(client.tid()) != SCHED_RR) std::this_thread::sleep_for(10ms);
+                      realtime::restore();
+                      if (policyOf(thisThread()) != SCHED_RR || policyOf(toolkit.tid()) != SCHED_RR) return 3;
+                  }
+                  return 0;
+              }),
+              0);
+    std::ifstream in(asked);
+    int calls = 0;
+    for (std::string line; std::getline(in, line);) ++calls;
+    EXPECT_EQ(calls, 2 + 3);
 }
 
 // Through a sound server: the caller and the client thread the device's open
