@@ -271,7 +271,7 @@ void raiseAhead() {
         lower(self);
         means = Means::direct;
     }
-    if (means != Means::untried && means != Means::realtimeKit) return;
+    if (means == Means::direct || means == Means::none) return;
     forEachThread([&](pid_t tid) {
         if (tid != self) raiseThread(tid, true);
     });
@@ -284,17 +284,15 @@ void raise() {
     if (!lock || means == Means::none) return;
     const pid_t self = pid_t(syscall(SYS_gettid));
     const bool first = threadsAtStart.empty();
-    std::vector<pid_t> now;
     forEachThread([&](pid_t tid) {
-        now.push_back(tid);
         // Through RealtimeKit, only the caller and the threads started since
         // the sound began (its client's): the others were asked for ahead,
         // and those started since (a browser's) have no part in a sound.
         const bool started =
             !first && std::find(threadsAtStart.begin(), threadsAtStart.end(), tid) == threadsAtStart.end();
+        if (first) threadsAtStart.push_back(tid);
         if (means != Means::realtimeKit || tid == self || started) raiseThread(tid, false);
     });
-    if (first) threadsAtStart = std::move(now);
 }
 
 void restore() {

@@ -9,7 +9,6 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 
 import dbus
 import dbus.mainloop.glib
@@ -47,28 +46,25 @@ class RealtimeKit(dbus.service.Object):
 def main():
     with tempfile.TemporaryDirectory() as run:
         os.chmod(run, 0o755)  # the command may run as another user
-        socket, config = os.path.join(run, "bus"), os.path.join(run, "bus.conf")
+        config = os.path.join(run, "bus.conf")
         with open(config, "w") as f:
-            f.write(CONFIG.format(socket))
-        daemon = subprocess.Popen(["dbus-daemon", "--nofork", "--config-file=" + config])
+            f.write(CONFIG.format(os.path.join(run, "bus")))
+        # The address is printed once the bus listens.
+        daemon = subprocess.Popen(["dbus-daemon", "--nofork", "--print-address", "--config-file=" + config],
+                                  stdout=subprocess.PIPE, text=True)
         try:
-            for _ in range(100):
-                if os.path.exists(socket):
-                    break
-                time.sleep(0.05)
+            address = daemon.stdout.readline().strip()
             dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
-            bus = dbus.bus.BusConnection("unix:path=" + socket)
-            name = dbus.service.BusName("org.freedesktop.RealtimeKit1", bus)
+            bus = dbus.bus.BusConnection(address)
+            name = dbus.service.BusName("org.freedesktop.RealtimeKit1", bus)  # owned while this holds it
             with open(os.path.join(run, "asked"), "w") as asked:
                 kit = RealtimeKit(bus, asked)
-                env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + socket,
-                           PELMORA_REALTIMEKIT_ASKED=asked.name)
+                env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address, PELMORA_REALTIMEKIT_ASKED=asked.name)
                 command = subprocess.Popen(sys.argv[1:], env=env)
                 loop, status = GLib.MainLoop(), []
                 GLib.child_watch_add(GLib.PRIORITY_DEFAULT, command.pid,
                                      lambda pid, code: (status.append(code), loop.quit()))
                 loop.run()
-                del kit, name
                 return os.waitstatus_to_exitcode(status[0])
         finally:
             daemon.terminate()
