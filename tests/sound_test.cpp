@@ -1,8 +1,6 @@
 // Plays through the session's null sink (tools/session.sh) and checks what
 // reached it by recording the sink's monitor with parec.
 #include <fcntl.h>
-#include <pthread.h>
-#include <sched.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <chrono>
 #include <cstdlib>
@@ -27,6 +24,7 @@
 #include "platform/sound.h"
 #include "support/no_sound_server.h"
 #include "support/null_sink_recorder.h"
+#include "support/stall_watch.h"
 
 namespace pelmora::sound {
 void alertFrom(const std::string& bellPath, const std::function<void()>& started = {});
@@ -40,11 +38,6 @@ using std::chrono::milliseconds;
 namespace {
 
 constexpr int kRecordRate = 44100;
-// A CPU kept from this machine for about a cycle of the sound server's
-// (PipeWire's is 5.3 ms while a note plays) may cost the server that cycle;
-// on one virtual machine every recording that came out wrong had a stall of
-// 3.8 ms or more in it, when its cycle was 2.7 ms.
-constexpr double kStallMs = 2.5;
 constexpr const char* kBell = "/usr/share/sounds/freedesktop/stereo/bell.oga";
 
 // A square wave: every sample is loud, so the recording shows exactly where
@@ -96,51 +89,6 @@ double fileLoudMs(const fs::path& path) {
     return loudMs(mono, info.samplerate);
 }
 
-// Whether this machine kept its CPUs while the watch lived. A thread on each
-// CPU, at real-time priority where allowed, sleeps 1 ms at a time and notes
-// how much longer it took: only a CPU that ran nothing of this machine (a
-// virtual machine's host ran something else) keeps it for milliseconds.
-class StallWatch {
-public:
-    StallWatch() : longestUs_(std::max(1u, std::thread::hardware_concurrency())) {
-        for (size_t cpu = 0; cpu < longestUs_.size(); ++cpu)
-            threads_.emplace_back([this, cpu] { watch(cpu); });
-    }
-    ~StallWatch() { stop(); }
-    // Stops watching; whether no CPU stalled.
-    bool calm() {
-        stop();
-        return longestMs() < kStallMs;
-    }
-    double longestMs() const { return double(*std::max_element(longestUs_.begin(), longestUs_.end())) / 1000; }
-
-private:
-    void stop() {
-        stop_ = true;
-        for (std::thread& t : threads_) t.join();
-        threads_.clear();
-    }
-    void watch(size_t cpu) {
-        cpu_set_t set;
-        CPU_ZERO(&set);
-        CPU_SET(cpu, &set);
-        pthread_setaffinity_np(pthread_self(), sizeof set, &set);
-        const sched_param priority{sched_get_priority_min(SCHED_FIFO)};
-        pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
-        long longest = 0;
-        while (!stop_) {
-            const auto asleep = Clock::now();
-            std::this_thread::sleep_for(milliseconds(1));
-            longest = std::max<long>(longest, std::chrono::duration_cast<std::chrono::microseconds>(
-                                                  Clock::now() - asleep - milliseconds(1)).count());
-        }
-        longestUs_[cpu] = longest;
-    }
-    std::atomic<bool> stop_ = false;
-    std::vector<long> longestUs_;
-    std::vector<std::thread> threads_;
-};
-
 // The call returns once the note has sounded: not before its end (give or
 // take the sink's own blocks), and not long after, though a sound server may
 // take tens of milliseconds to set up the stream first (PipeWire's session
@@ -172,13 +120,11 @@ protected:
 
     // Plays via `call` while recording; gives the call's duration and the
     // loud stretch that reached the sink, and returns whether the machine had
-    // its CPUs all the while. A virtual machine's host may take them away for
-    // milliseconds at a time (steal time), and a sound server that misses
-    // its cycles then adds or drops a cycle's frames, whatever the player
-    // did; such a recording is made again, up to 5 times.
+    // its CPUs all the while (support/stall_watch.h); a recording beside a
+    // stall is made again, up to 5 times.
     bool playRecorded(const std::function<void()>& call, double& callMs, double& heardMs) {
         for (int attempt = 0; attempt < 5; ++attempt) {
-            StallWatch stalls;
+            pelmora::testing::StallWatch stalls;
             pelmora::testing::NullSinkRecorder recording(kRecordRate);
             EXPECT_TRUE(recording.ready()) << "parec did not start";
             callMs = elapsedMs(call);
