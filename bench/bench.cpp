@@ -24,6 +24,7 @@
 #include "platform/sound.h"
 #include "support/no_sound_server.h"
 #include "support/null_sink_recorder.h"
+#include "support/stall_watch.h"
 #include "support/x_input.h"
 #include "ui/layout.h"
 #include "idle.h"
@@ -169,7 +170,7 @@ void benchSound() {
     constexpr double kSeconds = 1.0;
     const fs::path tone = writeTone(dir, kSeconds);
 
-    Recorder recorder(kRate, kRecorderFrames);
+    Recorder recorder(kRate, kRecorderFrames, true);
     if (!recorder.ready()) {
         std::printf("  no recording from the null sink (run inside tools/session.sh)\n");
     } else {
@@ -179,13 +180,16 @@ void benchSound() {
             std::this_thread::sleep_for(milliseconds(busy ? 1000 : 0));  // the loops have their share
             std::vector<double> toFirst, afterLast;
             double coldFirst = -1, coldAfter = -1;
-            int runs = 0, whole = 0, silenced = 0;
+            int runs = 0, whole = 0, silenced = 0, brokenBesideStall = 0;
+            double longestStall = 0;
             for (int run = 0; run < 10; ++run) {
                 const size_t from = recorder.count();
+                pelmora::testing::StallWatch stalls;
                 const auto t0 = Clock::now();
                 pelmora::sound::play(tone);
                 const auto t1 = Clock::now();
                 std::this_thread::sleep_for(milliseconds(300));  // let the tail reach parec
+                const bool calm = stalls.calm();
                 Clock::time_point first, last;
                 size_t length = 0;
                 ++runs;
@@ -194,7 +198,12 @@ void benchSound() {
                 silenced += lost;
                 // A sink of another rate (PipeWire's runs at 48 kHz) resamples the
                 // edges by a sample or two; a cut would lose a period or more.
-                whole += !lost && std::abs(double(length) - kSeconds * kRate) <= 4;
+                const bool isWhole = !lost && std::abs(double(length) - kSeconds * kRate) <= 4;
+                whole += isWhole;
+                if (!isWhole && !calm) {
+                    ++brokenBesideStall;
+                    longestStall = std::max(longestStall, stalls.longestMs());
+                }
                 if (busy) continue;
                 if (run == 0) {
                     coldFirst = ms(first - t0);
@@ -213,6 +222,11 @@ void benchSound() {
             const std::string what = std::string("note reached the sink whole, ") + (busy ? "busy" : "quiet");
             std::printf("  %-44s %d of %d runs (%d with frames turned to silence)\n", what.c_str(), whole, runs,
                         silenced);
+            // A machine whose host took a CPU away for a server's cycle or
+            // more loses that cycle whatever the player did.
+            if (whole < runs)
+                std::printf("  %-44s %d beside a stall of this machine's CPUs (longest %.1f ms), %d without\n",
+                            "  of those not whole", brokenBesideStall, longestStall, runs - whole - brokenBesideStall);
         }
     }
     benchNoServer(tone);
