@@ -6,7 +6,6 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
-#include <sndfile.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +24,7 @@
 #include "support/no_sound_server.h"
 #include "support/null_sink_recorder.h"
 #include "support/stall_watch.h"
+#include "support/tone.h"
 #include "support/x_input.h"
 #include "ui/layout.h"
 #include "idle.h"
@@ -94,22 +94,6 @@ bool instrumentPriority(pthread_t thread) {
 
 constexpr int kRate = 48000;  // the notes' own rate
 
-// A square wave: every sample is loud, so the first and the last one of the
-// note are exact to find in the recording.
-fs::path writeTone(const fs::path& dir, double seconds) {
-    const fs::path path = dir / "tone.wav";
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    std::vector<short> s(size_t(seconds * kRate));
-    for (size_t i = 0; i < s.size(); ++i) s[i] = (i / 50) % 2 ? 8000 : -8000;
-    sf_writef_short(f, s.data(), sf_count_t(s.size()));
-    sf_close(f);
-    return path;
-}
-
 // What reached the sink, put on the clock; recorded at the notes' own rate,
 // in blocks of the player's own cycle.
 using Recorder = pelmora::testing::NullSinkRecorder;
@@ -168,7 +152,8 @@ void benchSound() {
     if (!mkdtemp(pattern)) return;
     const fs::path dir = pattern;
     constexpr double kSeconds = 1.0;
-    const fs::path tone = writeTone(dir, kSeconds);
+    const fs::path tone = dir / "tone.wav";
+    pelmora::testing::writeTone(tone, kSeconds, kRate);
 
     Recorder recorder(kRate, kRecorderFrames, true);
     if (!recorder.ready()) {

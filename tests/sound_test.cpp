@@ -25,6 +25,7 @@
 #include "support/no_sound_server.h"
 #include "support/null_sink_recorder.h"
 #include "support/stall_watch.h"
+#include "support/tone.h"
 
 namespace pelmora::sound {
 void alertFrom(const std::string& bellPath, const std::function<void()>& started = {});
@@ -34,28 +35,12 @@ namespace fs = std::filesystem;
 using namespace pelmora;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using pelmora::testing::writeTone;
 
 namespace {
 
 constexpr int kRecordRate = 44100;
 constexpr const char* kBell = "/usr/share/sounds/freedesktop/stereo/bell.oga";
-
-// A square wave: every sample is loud, so the recording shows exactly where
-// the note began and ended.
-void writeTone(const fs::path& path, double seconds, int rate = 44100, int channels = 1) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    const auto frames = sf_count_t(seconds * rate);
-    std::vector<short> samples(size_t(frames * channels));
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = (i / channels * 440 * 2 / rate) % 2 ? 8000 : -8000;
-    sf_writef_short(f, samples.data(), frames);
-    sf_close(f);
-}
 
 double lengthMs(const fs::path& path) {
     SF_INFO info{};
@@ -111,7 +96,7 @@ protected:
         // takes tens of milliseconds more under a sanitizer; the timed notes
         // come after it.
         const fs::path warmUp = dir / "warm-up.wav";
-        writeTone(warmUp, 0.02);
+        ASSERT_TRUE(writeTone(warmUp, 0.02));
         sound::play(warmUp);
     }
     void TearDown() override {
@@ -155,7 +140,7 @@ TEST_F(Sound, NoteBlocksForItsLengthAndReachesTheSinkWhole) {
         SCOPED_TRACE(::testing::Message() << c.seconds << " s, " << c.rate << " Hz, "
                                         << c.channels << " channel(s)");
         const fs::path note = dir / "note.wav";
-        writeTone(note, c.seconds, c.rate, c.channels);
+        ASSERT_TRUE(writeTone(note, c.seconds, c.rate, c.channels));
         double callMs = 0, heardMs = 0, startedMs = -1;
         // The caller hears of the start while most of the note is still to
         // come, and its paint then neither delays nor breaks the note.
@@ -188,7 +173,7 @@ TEST_F(Sound, NoteEndsWholeInLongCycles) {
     setenv("PULSE_PROP", "pulse.min.req=\"512/48000\" pulse.min.quantum=\"512/48000\"", 1);
     const fs::path note = dir / "note.wav";
     for (const double seconds : {0.04, 0.3}) {
-        writeTone(note, seconds);
+        ASSERT_TRUE(writeTone(note, seconds));
         double callMs = 0, heardMs = 0;
         if (playRecorded([&] { sound::play(note); }, callMs, heardMs)) {
             EXPECT_NEAR(heardMs, seconds * 1000, 1);
@@ -215,7 +200,7 @@ TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
     for (const auto& [rate, channels] : {std::pair{44100, 1}, std::pair{48000, 2}}) {
         SCOPED_TRACE(::testing::Message() << rate << " Hz, " << channels << " channel(s)");
         const fs::path note = dir / "note.wav";
-        writeTone(note, 0.6, rate, channels);
+        ASSERT_TRUE(writeTone(note, 0.6, rate, channels));
         double callMs = 0, heardMs = 0;
         const bool calm = playRecorded(
             [&] {
@@ -287,7 +272,7 @@ TEST_F(Sound, UnplayableFilesSoundTheAlert) {
     }
 
     const fs::path whole = dir / "whole.wav";
-    writeTone(whole, 0.5);
+    ASSERT_TRUE(writeTone(whole, 0.5));
     const auto wav = [&] {
         std::ifstream in(whole, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -347,7 +332,7 @@ TEST_F(Sound, BrokenThemeStillBeeps) {
 // staged in a fresh child with the servers' addresses pointing nowhere.
 TEST_F(Sound, WithoutServerReturnsAtOnceAndSilently) {
     const fs::path note = dir / "note.wav";
-    writeTone(note, 1.0);
+    ASSERT_TRUE(writeTone(note, 1.0));
     const fs::path output = dir / "output.txt";
     int result[2];
     ASSERT_EQ(pipe(result), 0);
