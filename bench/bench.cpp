@@ -153,7 +153,11 @@ void benchSound() {
     const fs::path dir = pattern;
     constexpr double kSeconds = 1.0;
     const fs::path tone = dir / "tone.wav";
-    pelmora::testing::writeTone(tone, kSeconds, kRate);
+    if (!pelmora::testing::writeTone(tone, kSeconds, kRate)) {
+        std::printf("  could not write %s\n", tone.c_str());
+        fs::remove_all(dir);
+        return;
+    }
 
     Recorder recorder(kRate, kRecorderFrames, true);
     if (!recorder.ready()) {
