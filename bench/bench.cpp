@@ -57,6 +57,21 @@ void printFigure(const char* what, const std::vector<double>& v, const char* tar
                 *std::max_element(v.begin(), v.end()), v.size(), target);
 }
 
+// The runs of a figure that had a stall of this machine's CPUs in them
+// (support/stall_watch.h): a host that takes a CPU away for a sound server's
+// cycle or more costs that cycle whatever the player does.
+struct Stalls {
+    int runs = 0;
+    double longestMs = 0;
+    void add(double stallMs) {
+        ++runs;
+        longestMs = std::max(longestMs, stallMs);
+    }
+    void print(const char* what, size_t of) const {
+        if (runs) std::printf("  %-44s %d of %zu (longest %.1f ms)\n", what, runs, of, longestMs);
+    }
+};
+
 // ---- sound ----------------------------------------------------------------
 
 // A load of the machine's size beside the program: one busy loop at normal
@@ -169,16 +184,15 @@ void benchSound() {
             std::this_thread::sleep_for(milliseconds(busy ? 1000 : 0));  // the loops have their share
             std::vector<double> toFirst, afterLast;
             double coldFirst = -1, coldAfter = -1;
-            int runs = 0, whole = 0, silenced = 0, brokenBesideStall = 0;
-            double longestStall = 0;
+            int runs = 0, whole = 0, silenced = 0;
+            Stalls notWhole;
             for (int run = 0; run < 10; ++run) {
                 const size_t from = recorder.count();
-                pelmora::testing::StallWatch stalls;
+                pelmora::testing::StallWatch watch;
                 const auto t0 = Clock::now();
                 pelmora::sound::play(tone);
                 const auto t1 = Clock::now();
                 std::this_thread::sleep_for(milliseconds(300));  // let the tail reach parec
-                const bool calm = stalls.calm();
                 Clock::time_point first, last;
                 size_t length = 0;
                 ++runs;
@@ -189,10 +203,7 @@ void benchSound() {
                 // edges by a sample or two; a cut would lose a period or more.
                 const bool isWhole = !lost && std::abs(double(length) - kSeconds * kRate) <= 4;
                 whole += isWhole;
-                if (!isWhole && !calm) {
-                    ++brokenBesideStall;
-                    longestStall = std::max(longestStall, stalls.longestMs());
-                }
+                if (!isWhole && !watch.calm()) notWhole.add(watch.longestMs());
                 if (busy) continue;
                 if (run == 0) {
                     coldFirst = ms(first - t0);
@@ -211,11 +222,7 @@ void benchSound() {
             const std::string what = std::string("note reached the sink whole, ") + (busy ? "busy" : "quiet");
             std::printf("  %-44s %d of %d runs (%d with frames turned to silence)\n", what.c_str(), whole, runs,
                         silenced);
-            // A machine whose host took a CPU away for a server's cycle or
-            // more loses that cycle whatever the player did.
-            if (whole < runs)
-                std::printf("  %-44s %d beside a stall of this machine's CPUs (longest %.1f ms), %d without\n",
-                            "  of those not whole", brokenBesideStall, longestStall, runs - whole - brokenBesideStall);
+            notWhole.print("  not whole beside a stall of the CPUs", size_t(runs - whole));
         }
     }
     benchNoServer(tone);
@@ -271,6 +278,8 @@ private:
     pid_t pid_ = -1;
 };
 
+constexpr const char* kBesideStall = "  clicks beside a stall of the CPUs";
+
 // 開始 clicked on the real program: from the click (the X server has taken
 // the release) to the note's first sample at the sink, on a quiet machine
 // and beside a load of its size.
@@ -288,14 +297,19 @@ void benchClick(const fs::path& buildDir) {
     pelmora::testing::XInput x;
     const auto start = pelmora::ui::layout::kStartButton.centreOn(pelmora::ui::layout::kMainOrigin);
     // One click; the time from it to the first sample of its note.
-    auto clickToFirst = [&](milliseconds held, std::vector<double>& figures) {
+    auto clickToFirst = [&](milliseconds held, std::vector<double>& figures, Stalls& stalls) {
         recorder.waitQuiet(milliseconds(300));  // a late note's tail is not the next one's start
         const size_t from = recorder.count();
+        pelmora::testing::StallWatch watch;
         const auto clicked = clickAt(x, start, held);
-        std::this_thread::sleep_for(milliseconds(2000));  // the 1.5 s note, then its tail
+        std::this_thread::sleep_for(milliseconds(100));  // well past the first sample
+        const bool calm = watch.calm();
+        std::this_thread::sleep_for(milliseconds(1900));  // the 1.5 s note, then its tail
         Clock::time_point first, last;
         size_t length = 0;
-        if (recorder.loudSpan(from, first, last, length)) figures.push_back(ms(first - clicked));
+        if (!recorder.loudSpan(from, first, last, length)) return;
+        figures.push_back(ms(first - clicked));
+        if (!calm) stalls.add(watch.longestMs());
     };
     const int cpus = int(std::max(1u, std::thread::hardware_concurrency()));
     for (const int busy : {0, cpus}) {
@@ -306,14 +320,16 @@ void benchClick(const fs::path& buildDir) {
         // The note a player hears first: the first click of a program that
         // has just shown its window (and, after a second, is left idle).
         std::vector<double> firstOfProgram;
+        Stalls firstStalls;
         for (int launch = 0; launch < 8; ++launch) {
             const Program program(folder, x);
             if (!program.started()) break;
             x.move(start.x, start.y);
             std::this_thread::sleep_for(milliseconds(1000));
-            clickToFirst(milliseconds(0), firstOfProgram);
+            clickToFirst(milliseconds(0), firstOfProgram, firstStalls);
         }
         printFigure((figure + "first click of a new program, held 0").c_str(), firstOfProgram, "<= 10 ms");
+        firstStalls.print(kBesideStall, firstOfProgram.size());
         // A player's click holds the button for some 50 to 150 ms, in which
         // the program opens the device; a click with no time between press
         // and release (xdotool's) shows what opening it costs.
@@ -323,9 +339,11 @@ void benchClick(const fs::path& buildDir) {
         std::this_thread::sleep_for(milliseconds(500));
         for (const int held : {80, 0}) {
             std::vector<double> toFirst;
-            for (int run = 0; run < 15; ++run) clickToFirst(milliseconds(held), toFirst);
+            Stalls stalls;
+            for (int run = 0; run < 15; ++run) clickToFirst(milliseconds(held), toFirst, stalls);
             printFigure((figure + "held " + std::to_string(held) + " ms: click to first sample").c_str(), toFirst,
                         "<= 10 ms");
+            stalls.print(kBesideStall, toFirst.size());
         }
         std::printf("  %-44s %s before, %s after\n",
                     busy ? ("load average, " + std::to_string(busy) + " busy loops").c_str()
