@@ -120,7 +120,14 @@ pipewire | pipewire-pulse)
     exit 2
     ;;
 esac
-pactl set-default-sink null
+# pipewire-pulse refuses the default ("Not supported") until WirePlumber has
+# made its metadata, which may come after the sink; it is tried again, and
+# the last try says why it failed.
+set_default_sink() {
+    for _ in $(seq 99); do pactl set-default-sink null 2>/dev/null && return; sleep 0.05; done
+    pactl set-default-sink null
+}
+set_default_sink
 export PELMORA_NULL_MONITOR=null.monitor
 
 "$@"
