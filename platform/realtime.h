@@ -17,10 +17,10 @@
 namespace pelmora::sound::realtime {
 
 // Raises every thread of this process at normal priority (the GUI thread
-// that writes, the toolkit's reader of the display's events, the sound
-// client's thread that sends each write and waits for each reply); those
-// started later are raised by a later call. A thread at real-time or another
-// special policy is left as it is. Nothing happens, silently, where real
+// that takes the click, the sound thread that writes, the toolkit's reader
+// of the display's events, the sound client's thread that sends each write
+// and waits for each reply); those started later are raised by a later
+// call. A thread at real-time or another special policy is left as it is. Nothing happens, silently, where real
 // time is not allowed. Through RealtimeKit it asks only for the caller and
 // the threads started since the sound's first call, and never waits but to
 // learn, the first time, whether RealtimeKit is there.

@@ -1,8 +1,9 @@
-// Plays a sound on ALSA's "default" PCM from the caller's thread, decoding
-// it as the device takes it, and returns once the device has played the
-// last frame. The PCM is opened per call: a note follows a key press, so
-// nothing is kept between notes (through PulseAudio an open PCM holds a
-// stream and a client thread, and a restarted server would leave it dead).
+// Plays a sound on ALSA's "default" PCM from the sound thread
+// (platform/sound_thread.h), decoding it as the device takes it, while the
+// caller waits until the device has played the last frame. The PCM is
+// opened per sound: a note follows a key press, so nothing is kept between
+// notes (through PulseAudio an open PCM holds a stream and a client thread,
+// and a restarted server would leave it dead).
 #include "platform/sound.h"
 
 #include <alsa/asoundlib.h>
@@ -18,6 +19,7 @@
 
 #include "platform/realtime.h"
 #include "platform/sound_source.h"
+#include "platform/sound_thread.h"
 
 namespace pelmora::sound {
 
@@ -48,28 +50,14 @@ constexpr snd_pcm_uframes_t kBlockFrames = 4096;
 // at 48 kHz, and short enough that a call still returns within 20 ms of the
 // sound's end.
 constexpr unsigned kTailUs = 12'000;
-// How long past the note's own length a stalled device may keep the call.
+// How long past the note's own length a stalled device may keep the call,
+// and how long the device may take to open.
 constexpr auto kStallAllowance = milliseconds(1500);
 
 void silent(const char*, int, const char*, int, const char*, ...) {}
 
 enum class Outcome { played, noDevice, refused };
-
-// The caller's "the sound has begun" (it paints the window then), run once
-// whatever sounds, or as the call gives up.
-class Started {
-public:
-    explicit Started(const std::function<void()>& f) : f_(f) {}
-    void operator()() {
-        if (done_) return;
-        done_ = true;
-        if (f_) f_();
-    }
-
-private:
-    const std::function<void()>& f_;
-    bool done_ = false;
-};
+using Progress = SoundThread::Progress;
 
 // The sound's format, resampled by ALSA where the device lacks its rate, the
 // buffer and period above; playback starts with the first period written
@@ -111,7 +99,7 @@ struct Device {
 };
 
 // What prepare() opened, and the format it opens for: the last sound's,
-// which before the first one is the notes' own.
+// which before the first one is the notes' own. The sound thread's.
 Device prepared;
 unsigned lastRate = 48000;
 int lastChannels = 1;
@@ -150,7 +138,7 @@ Outcome open(Device& device, unsigned rate, int channels) {
     return Outcome::played;
 }
 
-Outcome output(Source& source, Started& started) {
+Outcome output(Source& source, Progress& progress) {
     const unsigned rate = source.rate();
     const int channels = source.channels();
     // The first block is decoded before the device is touched: a sound with
@@ -175,12 +163,14 @@ Outcome output(Source& source, Started& started) {
     } closer{device};
 
     // Every wait below is bounded by a deadline that each decoded block moves
-    // on by its length: with a stalled server the call gives up, and closing
-    // the PCM drops what is left.
+    // on by its length, and so is the caller's: with a stalled server the
+    // sound is given up, and closing the PCM drops what is left.
     const auto begun = Clock::now();
     std::int64_t decoded = have;
     auto deadline = [&] { return begun + std::chrono::microseconds(decoded * 1'000'000 / rate) + kStallAllowance; };
     auto timeLeft = [&] { return std::chrono::duration_cast<milliseconds>(deadline() - Clock::now()).count(); };
+    if (!progress.waitedUntil(deadline())) return Outcome::played;
+    bool told = false;
 
     // PipeWire's PulseAudio server takes a stream's data only a whole cycle
     // at a time until it is told to drain, which is done a period before the
@@ -194,7 +184,10 @@ Outcome output(Source& source, Started& started) {
             at += n;
             // The device plays what it was just given while the caller does
             // its part.
-            if (snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING) started();
+            if (!told && snd_pcm_state(pcm) == SND_PCM_STATE_RUNNING) {
+                told = true;
+                progress.begun();
+            }
             if (at == have) {
                 have = source.read(block.data(), kBlockFrames);
                 if (have <= 0 && !tailed) {
@@ -204,6 +197,7 @@ Outcome output(Source& source, Started& started) {
                 }
                 at = 0;
                 decoded += std::max<snd_pcm_sframes_t>(have, 0);
+                if (!progress.waitedUntil(deadline())) return Outcome::played;
             }
             continue;
         }
@@ -216,7 +210,7 @@ Outcome output(Source& source, Started& started) {
 
     // A sound shorter than a period never reached the start threshold.
     if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm);
-    started();
+    progress.begun();
 
     // Sleep through all but the last period here: snd_pcm_drain through the
     // pulse plugin waits on the server without any bound of its own, so it
@@ -228,7 +222,7 @@ Outcome output(Source& source, Started& started) {
         if (snd_pcm_state(pcm) != SND_PCM_STATE_RUNNING || snd_pcm_delay(pcm, &delay) < 0 ||
             delay <= snd_pcm_sframes_t(periodFrames))
             break;
-        if (timeLeft() <= 0) return Outcome::played;
+        if (timeLeft() <= 0 || !progress.waitedUntil(deadline())) return Outcome::played;
         const auto rest = std::chrono::microseconds(
             (delay - snd_pcm_sframes_t(periodFrames)) * 1'000'000 / rate);
         std::this_thread::sleep_for(std::min<Clock::duration>(rest, deadline() - Clock::now()));
@@ -241,13 +235,18 @@ Outcome output(Source& source, Started& started) {
 }  // namespace
 
 void prepare() {
+    SoundThread& thread = SoundThread::get();
     // From the press on, so that the release that plays the note is not
-    // kept waiting either.
+    // kept waiting either; the press itself does not wait for the device.
     realtime::raise();
-    if (!prepared.pcm) open(prepared, lastRate, lastChannels);
+    thread.meanwhile([] {
+        if (!prepared.pcm) open(prepared, lastRate, lastChannels);
+    });
 }
 
 void warmUp() {
+    // The sound thread is there before real time is asked for ahead.
+    SoundThread::get();
     // What stays loaded once the device is closed again is what the first
     // open costs: ALSA's configuration, the default device's plug-in and its
     // sound server's client library.
@@ -256,48 +255,48 @@ void warmUp() {
 }
 
 void discardPrepared() {
-    prepared.close();
+    SoundThread::get().meanwhile([] { prepared.close(); });
     realtime::restore();
 }
 
 namespace {
 
-// Real time for the program's threads while a sound plays, and normal
-// priority again once it has played.
-struct RealTime {
-    RealTime() { realtime::raise(); }
-    ~RealTime() { realtime::restore(); }
-};
-
 // The bell, or the beep where the theme lacks it.
-void sound(const std::string& bellPath, Started& started) {
+void sound(const std::string& bellPath, Progress& progress) {
     Source source;
     const bool bell = source.open(bellPath);
     if (!bell) source.beep();
-    if (output(source, started) == Outcome::refused && bell) {
+    if (output(source, progress) == Outcome::refused && bell) {
         Source beep;
         beep.beep();
-        output(beep, started);
+        output(beep, progress);
     }
-    started();
+}
+
+// Runs a sound's work on the sound thread, with the program's threads at
+// real time until the call returns.
+void perform(std::function<void(Progress&)> work, const std::function<void()>& started) {
+    SoundThread& thread = SoundThread::get();
+    realtime::raise();
+    thread.play(std::move(work), started, kStallAllowance);
+    realtime::restore();
 }
 
 }  // namespace
 
 void alertFrom(const std::string& bellPath, const std::function<void()>& started) {
-    const RealTime priority;
-    Started once(started);
-    sound(bellPath, once);
+    perform([bellPath](Progress& progress) { sound(bellPath, progress); }, started);
 }
 
 void alert() { alertFrom(kBell); }
 
 void play(const std::string& path, const std::function<void()>& started) {
-    const RealTime priority;
-    Started once(started);
-    Source source;
-    if (!source.open(path) || output(source, once) == Outcome::refused) sound(kBell, once);
-    once();
+    perform(
+        [path](Progress& progress) {
+            Source source;
+            if (!source.open(path) || output(source, progress) == Outcome::refused) sound(kBell, progress);
+        },
+        started);
 }
 
 }  // namespace pelmora::sound

@@ -8,17 +8,21 @@ namespace pelmora::sound {
 // Plays a WAV file and returns after its last sample has sounded, and the
 // 12 ms of silence the device is given after it. A file that is missing,
 // empty or unreadable sounds the alert instead. Without any sound device or
-// server it returns at once, silently. `started` runs once the sound has
-// begun, while the device plays what it was handed (at once where nothing
-// can sound), so that work the caller must do before the call returns, such
-// as painting, does not hold back the first sample.
+// server it returns at once, silently. A server that stops answering keeps
+// the call no longer than the sound's length and 1.5 s more, and the sounds
+// after it not at all until it answers again.
+// `started` runs on the calling thread once the sound has begun, while the
+// device plays what it was handed (at once where nothing can sound), so
+// that work the caller must do before the call returns, such as painting,
+// does not hold back the first sample.
 void play(const std::string& path, const std::function<void()>& started = {});
 
 // Opens the device ahead of a sound that is about to be played (the press
 // of a button whose click plays a note), so that the next play() starts at
 // once: a sound server may take tens of milliseconds to set up a stream
-// (PipeWire's session manager links each new one). play() and alert() take
-// it over; discardPrepared() closes it unused. Nothing is kept open between
+// (PipeWire's session manager links each new one). Both return at once and
+// leave the work to the sound thread. play() and alert() take the device
+// over; discardPrepared() closes it unused. Nothing is kept open between
 // sounds otherwise. From prepare() or the start of a sound to its end (or
 // discardPrepared()), the program's threads run real-time where the player
 // may have it (platform/realtime.h).

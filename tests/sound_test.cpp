@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <csignal>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -193,9 +195,15 @@ TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
         for (int c; (c = std::fgetc(out.get())) != EOF;) text += char(c);
         return text;
     };
-    auto streams = [&] {
-        const std::string lines = command("pactl list short sink-inputs");
-        return std::count(lines.begin(), lines.end(), '\n');
+    // The device opens and closes on the sound thread, soon after the call.
+    auto streams = [&](long expected) {
+        long count = -1;
+        for (int tries = 0; tries < 50 && count != expected; ++tries) {
+            if (tries) std::this_thread::sleep_for(milliseconds(20));
+            const std::string lines = command("pactl list short sink-inputs");
+            count = std::count(lines.begin(), lines.end(), '\n');
+        }
+        return count;
     };
     for (const auto& [rate, channels] : {std::pair{44100, 1}, std::pair{48000, 2}}) {
         SCOPED_TRACE(::testing::Message() << rate << " Hz, " << channels << " channel(s)");
@@ -213,9 +221,9 @@ TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
             EXPECT_NEAR(heardMs, 600, rate == kRecordRate ? 1 : 2);
         }
     }
-    EXPECT_EQ(streams(), 0);
+    EXPECT_EQ(streams(0), 0);
     sound::prepare();
-    EXPECT_EQ(streams(), 1) << "the device is open while the button is held";
+    EXPECT_EQ(streams(1), 1) << "the device is open while the button is held";
     // PipeWire runs the stream in the cycles its period asks for (10 ms,
     // which it rounds down to 256 frames): not in its default 1024 frames
     // (21 ms), which would put the first sample of a click at 20 ms and more,
@@ -230,7 +238,7 @@ TEST_F(Sound, APreparedDeviceIsTakenOverOrClosed) {
         EXPECT_GE(frames / rate, 256.0 / 48000) << inputs.substr(at, 40);
     }
     sound::discardPrepared();
-    EXPECT_EQ(streams(), 0);
+    EXPECT_EQ(streams(0), 0);
 
     // Warming up leaves no client of the server, nor its thread, behind.
     auto threads = [] { return std::distance(fs::directory_iterator("/proc/self/task"), {}); };
@@ -325,6 +333,46 @@ TEST_F(Sound, BrokenThemeStillBeeps) {
             EXPECT_NEAR(heardMs, 150, 3);
         }
         expectBlocksFor(callMs, 150, calm);
+    }
+}
+
+// A server that stops answering (stopped here, as a hung one would be) holds
+// neither the press nor a note much past the note's length, and the notes
+// after it not at all; the notes sound again once it answers.
+TEST_F(Sound, AStoppedServerHoldsNoCallForLong) {
+    std::vector<pid_t> servers;
+    std::istringstream listed(std::getenv("PELMORA_SOUND_SERVER_PIDS") ? std::getenv("PELMORA_SOUND_SERVER_PIDS") : "");
+    for (pid_t pid; listed >> pid;) servers.push_back(pid);
+    ASSERT_FALSE(servers.empty()) << "tools/session.sh names its servers";
+    auto signalServers = [&](int signal) {
+        for (const pid_t pid : servers) kill(pid, signal);
+    };
+    const std::unique_ptr<void, std::function<void(void*)>> resume(&servers, [&](void*) { signalServers(SIGCONT); });
+    const fs::path note = dir / "note.wav";
+    ASSERT_TRUE(writeTone(note, 0.5));
+    for (const bool midNote : {false, true}) {
+        SCOPED_TRACE(midNote ? "stopped while the note plays" : "stopped before the press");
+        std::thread stopper([&] {
+            if (midNote) std::this_thread::sleep_for(milliseconds(200));
+            signalServers(SIGSTOP);
+        });
+        if (!midNote) stopper.join();
+        const double pressMs = elapsedMs(sound::prepare);
+        const double firstMs = elapsedMs([&] { sound::play(note); });
+        if (midNote) stopper.join();
+        const double nextMs = elapsedMs([&] { sound::play(note); });
+        sound::discardPrepared();
+        EXPECT_LT(pressMs, 500);
+        EXPECT_LT(firstMs, 500 + 1500 + 1000);
+        EXPECT_LT(nextMs, 500);
+
+        signalServers(SIGCONT);
+        double callMs = 0, heardMs = 0;
+        for (int attempt = 0; attempt < 10 && heardMs < 490; ++attempt) {
+            std::this_thread::sleep_for(milliseconds(100));
+            playRecorded([&] { sound::play(note); }, callMs, heardMs);
+        }
+        EXPECT_NEAR(heardMs, 500, 10) << "no whole note once the server answered again";
     }
 }
 

@@ -11,7 +11,8 @@
 # none at all, so that nothing sounds. All are stopped afterwards, whatever
 # the command's outcome. With the display, the command sees DISPLAY,
 # PULSE_SERVER and, with a server, PELMORA_NULL_MONITOR (the sink's monitor
-# source, for recording what played).
+# source, for recording what played) and PELMORA_SOUND_SERVER_PIDS (the
+# server's processes, for stopping them).
 set -euo pipefail
 run_dir=$(mktemp -d "${TMPDIR:-/tmp}/pelmora-session.XXXXXX")
 pids=()
@@ -88,6 +89,7 @@ pulseaudio)
         -L "module-native-protocol-unix socket=$run_dir/pulse/native" \
         -L "module-null-sink sink_name=null norewinds=1" 2>>"$run_dir/pulse.log" &
     pids+=($!)
+    server_pids=$!
     wait_for_server PulseAudio
     ;;
 pipewire | pipewire-pulse)
@@ -99,11 +101,14 @@ pipewire | pipewire-pulse)
     for _ in $(seq 100); do [ -S "$run_dir/bus" ] && break; sleep 0.05; done
     HOME=$run_dir/home pipewire >"$run_dir/pipewire.log" 2>&1 &
     pids+=($!)
+    server_pids=$!
     for _ in $(seq 100); do [ -S "$run_dir/pipewire-0" ] && break; sleep 0.05; done
     HOME=$run_dir/home wireplumber >"$run_dir/wireplumber.log" 2>&1 &
     pids+=($!)
+    server_pids+=" $!"
     HOME=$run_dir/home pipewire-pulse >"$run_dir/pipewire-pulse.log" 2>&1 &
     pids+=($!)
+    server_pids+=" $!"
     wait_for_server pipewire-pulse
     # Just after pipewire-pulse first answers, loading the sink can still
     # fail ("Not supported", seen once in a clean CI run); it is tried again.
@@ -129,5 +134,6 @@ set_default_sink() {
 }
 set_default_sink
 export PELMORA_NULL_MONITOR=null.monitor
+export PELMORA_SOUND_SERVER_PIDS=$server_pids
 
 "$@"
