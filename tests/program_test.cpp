@@ -6,6 +6,7 @@
 
 #include "platform/cp932.h"
 #include "support/program_run.h"
+#include "support/session_sound_server.h"
 
 namespace pelmora {
 namespace {
@@ -73,6 +74,20 @@ TEST_F(ProgramTest, ARecordThatCannotBeWrittenIsReportedOnce) {
     const std::string text = errors();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     EXPECT_NE(text.find("date.ini"), std::string::npos) << text;
+}
+
+// A sound server that stops answering costs the player the notes, not the
+// game: the answers are judged and stored, and the program ends as asked.
+TEST_F(ProgramTest, AStoppedSoundServerCostsTheNotesNotTheGame) {
+    const testing::SessionSoundServer server;
+    if (!server.known()) GTEST_SKIP() << "run inside tools/session.sh";
+    writeText("[情報]\r\nユーザー=花子\r\n");
+    begin();
+    server.stop();
+    playWrong(2, 4000ms);
+    ASSERT_EQ(end(), 0) << "the program did not end";
+    server.resume();
+    EXPECT_EQ(record(), cp932::fromUtf8("[情報]\r\nユーザー=花子\r\n得点=-10\r\n平均点=-10\r\n起動回数=1\r\n"));
 }
 
 // The pictures are part of the program: with nothing but the program and a

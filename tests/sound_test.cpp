@@ -17,8 +17,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <csignal>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +24,7 @@
 #include "platform/sound.h"
 #include "support/no_sound_server.h"
 #include "support/null_sink_recorder.h"
+#include "support/session_sound_server.h"
 #include "support/stall_watch.h"
 #include "support/tone.h"
 
@@ -340,21 +339,15 @@ TEST_F(Sound, BrokenThemeStillBeeps) {
 // neither the press nor a note much past the note's length, and the notes
 // after it not at all; the notes sound again once it answers.
 TEST_F(Sound, AStoppedServerHoldsNoCallForLong) {
-    std::vector<pid_t> servers;
-    std::istringstream listed(std::getenv("PELMORA_SOUND_SERVER_PIDS") ? std::getenv("PELMORA_SOUND_SERVER_PIDS") : "");
-    for (pid_t pid; listed >> pid;) servers.push_back(pid);
-    ASSERT_FALSE(servers.empty()) << "tools/session.sh names its servers";
-    auto signalServers = [&](int signal) {
-        for (const pid_t pid : servers) kill(pid, signal);
-    };
-    const std::unique_ptr<void, std::function<void(void*)>> resume(&servers, [&](void*) { signalServers(SIGCONT); });
+    const pelmora::testing::SessionSoundServer server;
+    ASSERT_TRUE(server.known()) << "tools/session.sh names its server";
     const fs::path note = dir / "note.wav";
     ASSERT_TRUE(writeTone(note, 0.5));
     for (const bool midNote : {false, true}) {
         SCOPED_TRACE(midNote ? "stopped while the note plays" : "stopped before the press");
         std::thread stopper([&] {
             if (midNote) std::this_thread::sleep_for(milliseconds(200));
-            signalServers(SIGSTOP);
+            server.stop();
         });
         if (!midNote) stopper.join();
         const double pressMs = elapsedMs(sound::prepare);
@@ -366,7 +359,7 @@ TEST_F(Sound, AStoppedServerHoldsNoCallForLong) {
         EXPECT_LT(firstMs, 500 + 1500 + 1000);
         EXPECT_LT(nextMs, 500);
 
-        signalServers(SIGCONT);
+        server.resume();
         double callMs = 0, heardMs = 0;
         for (int attempt = 0; attempt < 10 && heardMs < 490; ++attempt) {
             std::this_thread::sleep_for(milliseconds(100));
