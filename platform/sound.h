@@ -9,8 +9,8 @@ namespace pelmora::sound {
 // 12 ms of silence the device is given after it. A file that is missing,
 // empty or unreadable sounds the alert instead. Without any sound device or
 // server it returns at once, silently. A server that stops answering keeps
-// the call no longer than the sound's length and 1.5 s more, and the sounds
-// after it not at all until it answers again.
+// the call no longer than the sound's length and 1.5 s more; while a sound
+// it holds fast is still inside the device, the next ones return at once.
 // `started` runs on the calling thread once the sound has begun, while the
 // device plays what it was handed (at once where nothing can sound), so
 // that work the caller must do before the call returns, such as painting,
