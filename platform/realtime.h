@@ -20,10 +20,11 @@ namespace pelmora::sound::realtime {
 // that takes the click, the sound thread that writes, the toolkit's reader
 // of the display's events, the sound client's thread that sends each write
 // and waits for each reply); those started later are raised by a later
-// call. A thread at real-time or another special policy is left as it is. Nothing happens, silently, where real
-// time is not allowed. Through RealtimeKit it asks only for the caller and
-// the threads started since the sound's first call, and never waits but to
-// learn, the first time, whether RealtimeKit is there.
+// call. A thread at real-time or another special policy is left as it is.
+// Nothing happens, silently, where real time is not allowed. Through
+// RealtimeKit it asks only for the caller and the threads started since the
+// sound's first call, and never waits but to learn, the first time, whether
+// RealtimeKit is there.
 void raise();
 
 // Off the sound's path, once the program's own threads have started: learns
