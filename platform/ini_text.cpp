@@ -121,14 +121,31 @@ public:
     std::u16string_view value() const {
         return std::u16string_view(units_).substr(value_.first, value_.second - value_.first);
     }
-    // The name's bytes in the file, found by reading the line again.
-    std::string_view nameBytes() {
-        size_t at = start, from = start, unit = 0;
+    // The name as the file spells it, for "name=value": its bytes up to a
+    // NUL, found by reading the line again. A last character that reads as it
+    // does only because a NUL or the end of the file follows (a CP932 lead
+    // byte alone, UTF-8 cut short) is written as what it reads as: the '='
+    // would otherwise read as part of it.
+    std::string nameBytes() {
+        size_t at = start, from = start, unit = 0, last = start;
+        char32_t lastChar = 0;
         while (unit < name_.second) {
             if (unit == name_.first) from = at;
-            unit += decode(at) >= 0x10000 ? 2 : 1;
+            const size_t here = at;
+            const char32_t c = decode(at);
+            if (c == 0) {
+                at = here;
+                break;
+            }
+            last = here, lastChar = c;
+            unit += c >= 0x10000 ? 2 : 1;
         }
-        return file_.substr(from, at - from);
+        std::string out(file_.substr(from, at - from));
+        const bool loneLead = encoding_ == Encoding::Cp932 && at - last == 1 && cp932::isLead(file_[last]);
+        const bool cutShort = encoding_ == Encoding::Utf8 && at == file_.size() && isCutShort(last);
+        if (at > from && (loneLead || cutShort))
+            out.replace(last - from, std::string::npos, encoded(encoding_, std::u16string(1, char16_t(lastChar))));
+        return out;
     }
 
 private:
@@ -242,7 +259,7 @@ std::string put(std::string_view file, std::u16string_view section, std::u16stri
             if (inSection) break;
             inSection = found = sameName(lines.name(), section);
         } else if (inSection && lines.kind == Kind::Key && sameName(lines.name(), key)) {
-            return std::string(file.substr(0, lines.start)) + std::string(lines.nameBytes()) +
+            return std::string(file.substr(0, lines.start)) + lines.nameBytes() +
                    text(u"=" + std::u16string(value)) + std::string(file.substr(lines.end));
         }
         if (inSection && lines.kind != Kind::Blank) {

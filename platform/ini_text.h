@@ -28,10 +28,10 @@ std::u16string value(std::string_view file, std::u16string_view section, std::u1
 bool canWrite(std::u16string_view section, std::u16string_view key);
 
 // `file` with the key's line replaced by "key=value" (keeping the key's
-// spelling in the file), or that line added after the section's last line,
-// or the section added at the end. Every other byte is kept, and the new
-// text is in the file's own encoding. The names must pass canWrite and the
-// value must hold no line break.
+// spelling in the file, up to a NUL), or that line added after the section's
+// last line, or the section added at the end. Every other byte is kept, and
+// the new text is in the file's own encoding. The names must pass canWrite
+// and the value must hold no line break.
 std::string put(std::string_view file, std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
 }  // namespace pelmora::ini

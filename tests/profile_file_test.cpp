@@ -198,6 +198,13 @@ TEST(IniText, WritesOnlyNamesThatAreFoundAgain) {
         EXPECT_EQ(ini::value(text, section, u"k"), u"1") << name;
         EXPECT_EQ(ini::put(text, section, u"k", u"1"), text) << name;
     }
+    // A key's line that a NUL or the end of the file cuts inside a character.
+    const std::pair<string, std::u16string> cut[] = {
+        {"[s]\r\nk" + string("\0\x81", 2), u"k"},      // a CP932 lead byte alone, after a NUL
+        {"[s]\r\nk\x81", u"k\u30fb"},                  // and at the end
+        {"\xEF\xBB\xBF[s]\r\nk\xE6" "A", u"k\ufffd"},  // UTF-8 cut short, the A taken with it
+    };
+    for (const auto& [file, key] : cut) EXPECT_EQ(ini::value(ini::put(file, u"s", key, u"1"), u"s", key), u"1");
     for (const std::u16string& key : std::vector<std::u16string>{u"a=b", u"[k", u" ;k", u" ", u"a\nb", {u"a\0b", 3}})
         EXPECT_FALSE(ini::canWrite(u"s", key));
     EXPECT_FALSE(ini::canWrite(u"\t", u"k"));
